@@ -1,0 +1,93 @@
+#include "app/run.h"
+
+#include <cstdio>
+
+#include "app/run_options.h"
+#include "app/usage.h"
+#include "transport/transport_factory.h"
+#include "upload/upload.h"
+
+namespace {
+
+constexpr std::uint32_t kOpenTimeout = 2000;
+
+// What the run needs to know of each transport type.
+struct TransportChoice {
+    const char* summaryName;     // in the debug summary
+    const char* deviceName;      // passed to Open and to the error line
+};
+
+TransportChoice ChooseTransport(const RunOptions& options) {
+    switch (options.transportType) {
+    case 0: return {"Com-Port", options.comPortName};
+    case 1: return {"FTDI-Device", options.usbDeviceName};
+    default: return {"CP2102-Device", options.usbDeviceName};
+    }
+}
+
+bool IsKnownTransport(TransportType type) { return type >= 0 && type <= 2; }
+
+void PrintConnectionLine(const RunOptions& options) {
+    switch (options.transportType) {
+    case 1: std::printf("Connection with FTDI-USB Device...\n"); break;
+    case 2: std::printf("Connection with CP2102-USB Device...\n"); break;
+    default: std::printf("Connection with Serial Com-Port %s...\n", options.comPortName); break;
+    }
+}
+
+void PrintSummary(const RunOptions& options) {
+    std::printf("Baudrate          : %d\n", static_cast<int>(options.baud));
+    std::printf("USB-Devicename    : %s\n", options.usbDeviceName);
+    std::printf("Com-Port          : %s\n", options.comPortName);
+    std::printf("Quelldatei        : %s\n", options.sourceFile);
+    std::printf("Type              : %d %s\n\n", static_cast<int>(options.transportType),
+                ChooseTransport(options).summaryName);
+}
+
+int Usage() {
+    std::printf("%s", kUsageText);
+    return -1;
+}
+
+}  // namespace
+
+int Run(int argc, const char* const* argv) { return Run(argc, argv, CreateTransport); }
+
+int Run(int argc, const char* const* argv, const TransportFactory& createTransport) {
+    std::printf(kBannerFormat, kBannerNotice);
+    if (argc < 2) return Usage();
+
+    RunOptions options;
+    const char* tooLong = nullptr;
+    if (ParseArguments(argc, argv, options, &tooLong) != ParseResult::Ok) {
+        std::printf("Error: Argument '%s' is longer than %d characters.\n", tooLong,
+                    static_cast<int>(kMaxNameLength));
+        return -1;
+    }
+    if (options.debug) PrintSummary(options);
+
+    // A -T value the usage text does not offer is refused, not guessed at.
+    if (options.baud == 0 || options.sourceFile[0] == '\0' || !IsKnownTransport(options.transportType))
+        return Usage();
+
+    std::FILE* file = std::fopen(options.sourceFile, "rb");
+    if (!file) {
+        std::printf("Error: Source-file '%s' not found or no rights.\n", options.sourceFile);
+        return -1;
+    }
+
+    const TransportChoice choice = ChooseTransport(options);
+    if (choice.deviceName[0] == '\0') {
+        std::fclose(file);
+        return Usage();
+    }
+
+    PrintConnectionLine(options);
+    std::unique_ptr<Com> transport = createTransport(options.transportType);
+    if (!transport || !transport->Open(choice.deviceName, options.baud, kOpenTimeout)) {
+        std::printf("Error: %s in use or does not exist.\n", choice.deviceName);
+        std::fclose(file);
+        return -1;
+    }
+    return Upload(*transport, file);
+}

@@ -1,0 +1,117 @@
+#include "platform/posix/deadline_waiter.h"
+
+#include <cerrno>
+#include <ctime>
+#include <poll.h>
+#include <unistd.h>
+#include <utility>
+
+#ifdef __linux__
+#include <sys/timerfd.h>
+#endif
+
+namespace {
+
+using Result = DeadlineWaiter::Result;
+
+Result resultOf(const pollfd& entry, short events)
+{
+    if (entry.revents & events)
+        return Result::Ready;
+    return Result::Gone;  // POLLHUP, POLLERR or POLLNVAL without the events
+}
+
+// Without a timer: a poll timeout, to the nanosecond where ppoll exists.
+int pollUntil(pollfd& entry, DeadlineWaiter::Clock::time_point deadline)
+{
+    auto const left = deadline - DeadlineWaiter::Clock::now();
+    if (left <= DeadlineWaiter::Clock::duration::zero())
+        return 0;
+#ifdef __linux__
+    auto const ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    timespec const timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    return ::ppoll(&entry, 1, &timeout, nullptr);
+#else
+    auto const ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ::poll(&entry, 1, ms > 1000000000 ? 1000000000 : static_cast<int>(ms));
+#endif
+}
+
+} // namespace
+
+DeadlineWaiter::DeadlineWaiter()
+{
+#ifdef __linux__
+    timer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+#endif
+}
+
+DeadlineWaiter::DeadlineWaiter(DeadlineWaiter&& other) noexcept
+    : timer_(std::exchange(other.timer_, -1))
+{
+}
+
+DeadlineWaiter& DeadlineWaiter::operator=(DeadlineWaiter&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        timer_ = std::exchange(other.timer_, -1);
+    }
+    return *this;
+}
+
+DeadlineWaiter::~DeadlineWaiter()
+{
+    release();
+}
+
+void DeadlineWaiter::release()
+{
+    if (timer_ >= 0)
+        ::close(timer_);
+    timer_ = -1;
+}
+
+bool DeadlineWaiter::armTimer(Clock::time_point deadline)
+{
+#ifdef __linux__
+    // steady_clock is CLOCK_MONOTONIC. A zero value would disarm the timer.
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count();
+    if (ns <= 0)
+        ns = 1;
+    itimerspec when{};
+    when.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+    when.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+    return ::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &when, nullptr) == 0;
+#else
+    (void)deadline;
+    return false;
+#endif
+}
+
+Result DeadlineWaiter::waitFor(int fd, short events, std::optional<Clock::time_point> deadline)
+{
+    if (deadline && Clock::now() >= *deadline)
+        return Result::TimedOut;
+    bool const timed = deadline && timer_ >= 0 && armTimer(*deadline);
+
+    for (;;) {
+        pollfd entries[2] = {{fd, events, 0}, {timer_, POLLIN, 0}};
+        int result = 0;
+        if (timed)
+            result = ::poll(entries, 2, -1);
+        else if (deadline)
+            result = pollUntil(entries[0], *deadline);
+        else
+            result = ::poll(entries, 1, -1);
+        if (result < 0) {
+            if (errno == EINTR)
+                continue;
+            return Result::Failed;
+        }
+        if (entries[0].revents != 0)
+            return resultOf(entries[0], events);
+        if (timed ? entries[1].revents != 0 : (deadline && Clock::now() >= *deadline))
+            return Result::TimedOut;
+    }
+}

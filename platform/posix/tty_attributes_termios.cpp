@@ -1,0 +1,80 @@
+// Systems other than Linux: standard rates through cfsetspeed and tcsetattr.
+// A rate the system has no constant for, or that the driver does not keep,
+// is a failure rather than a silently different speed.
+#ifndef __linux__
+
+#include "platform/posix/tty_attributes.h"
+
+#include <termios.h>
+
+namespace {
+
+bool speedFor(std::uint32_t baud, speed_t& speed)
+{
+    struct Rate {
+        std::uint32_t baud;
+        speed_t speed;
+    };
+    static constexpr Rate rates[] = {
+        {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200},
+        {300, B300}, {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400},
+        {4800, B4800},
+#ifdef B7200
+        {7200, B7200},
+#endif
+        {9600, B9600},
+#ifdef B14400
+        {14400, B14400},
+#endif
+        {19200, B19200},
+#ifdef B28800
+        {28800, B28800},
+#endif
+        {38400, B38400},
+#ifdef B57600
+        {57600, B57600},
+#endif
+#ifdef B76800
+        {76800, B76800},
+#endif
+#ifdef B115200
+        {115200, B115200},
+#endif
+#ifdef B230400
+        {230400, B230400},
+#endif
+    };
+    for (auto const& rate : rates) {
+        if (rate.baud == baud) {
+            speed = rate.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
+{
+    speed_t speed{};
+    if (!speedFor(baud, speed))
+        return false;
+
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0)
+        return false;
+    tio.c_iflag = flags.iflag;
+    tio.c_oflag = flags.oflag;
+    tio.c_lflag = flags.lflag;
+    tio.c_cflag = flags.cflag;
+    tio.c_cc[VMIN] = flags.vmin;
+    tio.c_cc[VTIME] = flags.vtime;
+    if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0)
+        return false;
+
+    termios applied{};
+    return ::tcgetattr(fd, &applied) == 0 && ::cfgetospeed(&applied) == speed;
+}
+
+#endif

@@ -1,0 +1,75 @@
+#pragma once
+// A terminal device (serial port, USB serial converter, pseudo-terminal)
+// owned by this process alone: line settings, millisecond read timing,
+// complete writes, flushing and the modem lines. Every transport that ends
+// on a terminal device uses this; only the way the device is named differs.
+
+#include "platform/posix/deadline_waiter.h"
+#include "platform/posix/line_settings.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// When a read of n bytes returns before all n have arrived.
+struct ReadTiming {
+    // Measured from the start of the read; none: no limit.
+    std::optional<std::chrono::milliseconds> total;
+    // Longest gap between two received bytes, counted from the first byte;
+    // none: no limit.
+    std::optional<std::chrono::milliseconds> interval;
+    // Return as soon as any byte has been received.
+    bool returnOnFirstBytes = false;
+};
+
+class TtyDevice {
+public:
+    // Opens path read-write, without becoming its controlling terminal and
+    // closed on exec. Empty when the path is missing, is not a terminal or
+    // is held by another open (another process, or this one).
+    static std::optional<TtyDevice> openExclusive(const std::string& path);
+
+    TtyDevice(TtyDevice&& other) noexcept;
+    TtyDevice& operator=(TtyDevice&& other) noexcept;
+    TtyDevice(const TtyDevice&) = delete;
+    TtyDevice& operator=(const TtyDevice&) = delete;
+    ~TtyDevice();
+
+    // Raw line with the given rate and framing, no flow control, then DTR
+    // and RTS at the wanted levels. A device without modem lines (a
+    // pseudo-terminal) is not an error here.
+    bool applyLineSettings(const LineSettings& settings);
+
+    // Up to count bytes, as timing allows. The count received (0 on a
+    // timeout with nothing), or empty on an error or when the device is gone
+    // with nothing received in this call.
+    std::optional<std::size_t> read(std::uint8_t* buffer, std::size_t count,
+                                    const ReadTiming& timing);
+
+    // Every byte, unless the timeout (none: no limit) expires first. The
+    // count written, or empty on an error.
+    std::optional<std::size_t> writeAll(const std::uint8_t* buffer, std::size_t count,
+                                        std::optional<std::chrono::milliseconds> timeout);
+
+    // Discards received and/or not yet transmitted bytes.
+    bool flush(bool received, bool transmitted);
+
+    // Explicit requests: false when the device has no such line.
+    bool setDtr(bool on);
+    bool setRts(bool on);
+    bool setBreak(bool on);
+
+    // Asks the driver to hand received bytes on without delay (Linux serial
+    // drivers); best effort, false when the driver does not support it.
+    bool requestLowLatency();
+
+private:
+    explicit TtyDevice(int fd) : fd_(fd) {}
+    void release();
+
+    int fd_ = -1;
+    bool exclusiveMode_ = false;  // TIOCEXCL set by us, to be cleared on close
+    DeadlineWaiter waiter_;
+};

@@ -1,0 +1,91 @@
+#include "transport/com_port.h"
+
+#include "platform/win32_serial.h"
+
+namespace {
+
+constexpr DWORD kQueueSize = 1024;
+
+DCB LineSettings(std::int32_t baud) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = static_cast<DWORD>(baud);
+    dcb.fBinary = 1;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.ByteSize = 8;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    return dcb;
+}
+
+}  // namespace
+
+ComPort::~ComPort() {
+    if (IsOpen()) CloseHandle(handle_);
+}
+
+bool ComPort::EscapeFunction(std::int32_t function) {
+    return EscapeCommFunction(handle_, static_cast<DWORD>(function)) == 1;
+}
+
+bool ComPort::Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t* bytesRead) {
+    if (!IsOpen()) return false;
+    DWORD received = 0;
+    if (!ReadFile(handle_, buffer, count, &received, nullptr)) return false;
+    if (bytesRead) *bytesRead = received;
+    return true;
+}
+
+bool ComPort::Write(const std::uint8_t* buffer, std::uint32_t count) {
+    if (!IsOpen()) return false;
+    DWORD written = 0;
+    if (!WriteFile(handle_, buffer, count, &written, nullptr)) return false;
+    return written == count;
+}
+
+bool ComPort::Close() {
+    if (IsOpen()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return true;
+}
+
+bool ComPort::Purge() {
+    if (!IsOpen()) return false;
+    return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
+}
+
+bool ComPort::SetTimeout(std::uint32_t ms) {
+    // A read returns when its bytes are in, after ms between two bytes, or
+    // after ms per byte plus ms in all. Writes have no timeout.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = ms;
+    timeouts.ReadTotalTimeoutMultiplier = ms;
+    timeouts.ReadTotalTimeoutConstant = ms;
+    return SetCommTimeouts(handle_, &timeouts) == 1;
+}
+
+bool ComPort::GetTimeout(std::uint32_t* ms) {
+    COMMTIMEOUTS timeouts{};
+    const BOOL ok = GetCommTimeouts(handle_, &timeouts);
+    *ms = timeouts.ReadIntervalTimeout;
+    return ok == 1;
+}
+
+bool ComPort::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs) {
+    if (IsOpen()) return false;
+    handle_ = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!IsOpen()) return false;
+
+    DCB dcb = LineSettings(baud);
+    if (SetupComm(handle_, kQueueSize, kQueueSize) && SetCommState(handle_, &dcb) &&
+        SetTimeout(timeoutMs))
+        return true;
+
+    CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return false;
+}
+
+bool ComPort::IsOpen() { return handle_ != INVALID_HANDLE_VALUE; }

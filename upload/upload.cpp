@@ -1,0 +1,92 @@
+#include "upload/upload.h"
+
+#include <chrono>
+#include <memory>
+
+#include "upload/progress.h"
+#include "upload/upgrade_image.h"
+
+namespace {
+
+std::int64_t SteadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int Fail(Com& transport, std::FILE* file) {
+    std::fflush(stdout);
+    transport.Close();
+    std::fclose(file);
+    return -1;
+}
+
+// Drops whatever the target sent before this frame (extra bytes after its
+// last verdict, noise), so it is never taken as this frame's verdict. False
+// when the line does not fall silent within the drain limit.
+bool DrainStaleInput(Com& transport, const MillisecondClock& now) {
+    transport.SetTimeout(kDrainTimeout);
+    const std::int64_t start = now();
+    std::uint8_t byte = 0;
+    std::uint32_t received = 0;
+    while (transport.Read(&byte, 1, &received) && received != 0) {
+        if (now() - start > kDrainLimitMs) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int Upload(Com& transport, std::FILE* file) { return Upload(transport, file, SteadyMilliseconds); }
+
+int Upload(Com& transport, std::FILE* file, const MillisecondClock& now) {
+    // The whole image is decoded and checked before the first byte goes out:
+    // a half-written image is worse than none.
+    auto image = std::make_unique<UpgradeImage>();
+    if (ReadUpgradeImage(file, *image) == ImageRead::TooLarge) {
+        std::printf("Error: Upgrade file holds more than %d bytes.\n", static_cast<int>(IMAGE_CAPACITY));
+        return Fail(transport, file);
+    }
+    const std::int32_t broken = FindBrokenFrame(*image);
+    if (broken >= 0) {
+        std::printf("Error: Upgrade file damaged: the frame at offset %d runs past the end of the data.\n",
+                    static_cast<int>(broken));
+        return Fail(transport, file);
+    }
+
+    ProgressLine progress;
+    std::int32_t pos = 0;
+    std::int32_t acked = 0;
+    std::uint8_t rejects = 0;
+    while (pos < image->count) {
+        const std::int32_t frameSize = UpgradeFrame::SizeAt(*image, pos);
+        if (!DrainStaleInput(transport, now)) {
+            std::printf("\nFailed: Target keeps sending, the line does not settle.\n");
+            return Fail(transport, file);
+        }
+        transport.SetTimeout(kVerdictTimeout);
+        progress.Show(acked, image->count);
+        // A failed write shows up as a missing or wrong verdict.
+        transport.Write(&image->bytes[pos], static_cast<std::uint32_t>(frameSize));
+
+        std::uint8_t verdict = 0;
+        std::uint32_t received = 0;
+        if (!transport.Read(&verdict, 1, &received) || received == 0) {
+            std::printf("\nFailed: Target is not responding.\n");
+            return Fail(transport, file);
+        }
+        if (verdict == FRAME_ACK) {
+            acked += frameSize;
+            rejects = 0;
+            pos += frameSize;
+        } else if (++rejects == kMaxSends) {
+            std::printf("\nCRC error. File damaged.\n");
+            return Fail(transport, file);
+        }
+    }
+
+    progress.Finish();
+    std::fclose(file);
+    transport.Close();
+    std::printf("Target updated successfully.\n");
+    return 0;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Sends the upgrade image to the target's boot loader frame by frame.
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+#include "transport/com.h"
+
+// The target accepts a frame with this byte; any other byte rejects it.
+constexpr std::uint8_t FRAME_ACK = 0x11;
+
+// A frame is sent at most this many times in a row before the run gives up.
+constexpr int kMaxSends = 4;
+
+// Timeout values given to the transport: while stale input is drained, and
+// while the verdict on a frame is awaited.
+constexpr std::uint32_t kDrainTimeout = 1;
+constexpr std::uint32_t kVerdictTimeout = 4000;
+
+// A target that keeps sending this long without a pause fails the run.
+constexpr std::int64_t kDrainLimitMs = 1000;
+
+// Milliseconds on a steady clock.
+using MillisecondClock = std::function<std::int64_t()>;
+
+// Reads the whole image from file, checks it, uploads it through the open
+// transport and prints the verdict. Closes the transport and the file before
+// it returns 0 (every frame accepted) or -1.
+int Upload(Com& transport, std::FILE* file);
+int Upload(Com& transport, std::FILE* file, const MillisecondClock& now);
