@@ -1,0 +1,169 @@
+#include "child_process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+double MonotonicSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+namespace {
+
+int MillisecondsLeft(double deadline) {
+    const double left = deadline - MonotonicSeconds();
+    return left <= 0 ? 0 : static_cast<int>(left * 1000) + 1;
+}
+
+int ExitCode(int waitStatus) {
+    if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
+    if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
+    return -1;
+}
+
+}  // namespace
+
+ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std::string& stderrFile) {
+    ChildProcess child;
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return child;
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 1);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrFile.empty() ? "/dev/null" : stderrFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return child;
+    child.pid_ = pid;
+    child.stdout_ = std::move(readEnd);
+    return child;
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)),
+      stdout_(std::move(other.stdout_)),
+      pending_(std::move(other.pending_)) {}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        Stop(0);
+        pid_ = std::exchange(other.pid_, -1);
+        stdout_ = std::move(other.stdout_);
+        pending_ = std::move(other.pending_);
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess() { Stop(0); }
+
+bool ChildProcess::ReadMore(double deadline) {
+    while (stdout_.Valid()) {
+        pollfd out{stdout_.Get(), POLLIN, 0};
+        const int ready = poll(&out, 1, MillisecondsLeft(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        char buffer[4096];
+        const ssize_t n = ::read(stdout_.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        pending_.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+    stdout_.Reset();  // the child closed its stdout
+    return false;
+}
+
+bool ChildProcess::ReadUntil(const std::string& text, std::string& output, int timeoutMs) {
+    const double deadline = MonotonicSeconds() + timeoutMs / 1000.0;
+    std::size_t found;
+    while ((found = pending_.find(text)) == std::string::npos) {
+        if (!ReadMore(deadline)) {
+            output += pending_;
+            pending_.clear();
+            return false;
+        }
+    }
+    output += pending_.substr(0, found + text.size());
+    pending_.erase(0, found + text.size());
+    return true;
+}
+
+bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
+    line.clear();
+    if (!ReadUntil("\n", line, timeoutMs)) return false;
+    line.pop_back();
+    return true;
+}
+
+bool ChildProcess::ReadToEnd(std::string& output, int timeoutMs) {
+    const double deadline = MonotonicSeconds() + timeoutMs / 1000.0;
+    while (ReadMore(deadline)) {
+    }
+    output += pending_;
+    pending_.clear();
+    return !stdout_.Valid();
+}
+
+int ChildProcess::Wait(int timeoutMs) {
+    if (pid_ <= 0) return -1;
+    const double deadline = MonotonicSeconds() + timeoutMs / 1000.0;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            pid_ = -1;
+            return ExitCode(status);
+        }
+        if (done < 0 && errno != EINTR) {
+            pid_ = -1;
+            return -1;
+        }
+        if (MonotonicSeconds() >= deadline) return -1;
+        const timespec tick{0, 2000000};
+        nanosleep(&tick, nullptr);
+    }
+}
+
+int ChildProcess::Stop(int graceMs) {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    const int code = Wait(graceMs);
+    if (pid_ <= 0) return code;
+    kill(pid_, SIGKILL);
+    return Wait(10000);
+}
+
+RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
+    RunResult result;
+    const double start = MonotonicSeconds();
+    ChildProcess child = ChildProcess::Spawn(argv);
+    if (!child.Running()) return result;
+    const bool ended = child.ReadToEnd(result.output, timeoutMs);
+    const int left = timeoutMs - static_cast<int>((MonotonicSeconds() - start) * 1000);
+    result.status = ended ? child.Wait(left > 1000 ? left : 1000) : -1;
+    if (result.status == -1) child.Stop(0);
+    result.seconds = MonotonicSeconds() - start;
+    return result;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Spawning the built programs for the end-to-end tests: stdout through a
+// pipe, exit status by waitpid, every descriptor owned.
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "unique_fd.h"
+
+// A running child whose stdout we read. Killed and reaped when destroyed.
+class ChildProcess {
+public:
+    // stderrFile empty: stderr goes to /dev/null.
+    static ChildProcess Spawn(const std::vector<std::string>& argv, const std::string& stderrFile = "");
+
+    ChildProcess() = default;
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ~ChildProcess();
+
+    bool Running() const { return pid_ > 0; }
+    int StdoutFd() const { return stdout_.Get(); }
+
+    // Reads stdout until it has a line end or the time is up; the line without '\n'.
+    bool ReadLine(std::string& line, int timeoutMs);
+    // Reads stdout until the child closes it or the time is up; false on timeout.
+    bool ReadToEnd(std::string& output, int timeoutMs);
+    // Reads what stdout has until it contains text or the time is up.
+    bool ReadUntil(const std::string& text, std::string& output, int timeoutMs);
+    // Reaps the child; its exit code, 128 + signal when killed, -1 if still running at the deadline.
+    int Wait(int timeoutMs);
+    // SIGTERM, a grace period, then SIGKILL; returns the exit code as Wait.
+    int Stop(int graceMs = 3000);
+
+private:
+    // Appends one chunk of stdout to pending_; false at its end or the deadline.
+    bool ReadMore(double deadline);
+
+    pid_t pid_ = -1;
+    UniqueFd stdout_;
+    std::string pending_;  // read but not yet handed out
+};
+
+// A finished run of a program.
+struct RunResult {
+    std::string output;   // all of stdout
+    int status = -1;      // exit code
+    double seconds = 0;   // wall time from spawn to exit
+};
+
+// Runs argv to its end, at most timeoutMs (then it is killed and status is -1).
+RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs = 30000);
+
+double MonotonicSeconds();

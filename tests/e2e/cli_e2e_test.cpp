@@ -1,0 +1,98 @@
+// fwsend's command line and its early exits, run as the user runs it.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sim_target_process.h"
+#include "upgrade_file.h"
+
+namespace {
+
+constexpr int kFailureStatus = 255;  // main's -1
+
+// Written out here on purpose rather than taken from the program's sources.
+const std::string kUsage =
+    "usage: fwsend -F<filename.ext> [-COMx] [-baudrate] [-Tx] [-Dusbdevicename]\n"
+    "\n"
+    "  filename.ext    File containing flash upgrade buffer.\n"
+    "  -COMx           Communications port number.\n"
+    "  -baudrate       Communication baudrate, e.g. 9600, 115200.\n"
+    "                  Supported baudrates:\n"
+    "                    110, 300, 600, 1200, 2400,\n"
+    "                    4800, 9600, 14400, 19200, 38400,\n"
+    "                    56000, 57600, 115200, 128000, 256000\n"
+    "\n"
+    " -Tx              Communication over:\n"
+    "                  0 : ComPort (default)\n"
+    "                  1 : FTDI-USB (Direct-USB)\n"
+    "                  2 : CP2102-USB (Direct-USB)\n"
+    "\n"
+    " -Dusbdevicename  USB-String\n"
+    "                  If usbdevicename includes spaces, you have to use quotes\n"
+    "                  e.g. -D\"Tarvo Link 300\"\n"
+    "\n";
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    std::string ExistingImage() {
+        const std::string path = scratch_.File("image.txt");
+        EXPECT_TRUE(WriteUpgradeFile(path, MakeImage({10})));
+        return path;
+    }
+    ScratchDir scratch_;
+};
+
+TEST_F(CommandLineTest, NoArgumentsShowsBannerAndUsage) {
+    const RunResult run = RunProgram({FWSEND_PATH});
+    EXPECT_EQ(run.output, Banner() + kUsage);
+    EXPECT_EQ(run.status, kFailureStatus);
+}
+
+TEST_F(CommandLineTest, ComPortRunWithoutPortNameShowsUsage) {
+    const RunResult run = RunProgram({FWSEND_PATH, "-F" + ExistingImage(), "-115200", "-T0"});
+    EXPECT_EQ(run.output, Banner() + kUsage);
+    EXPECT_EQ(run.status, kFailureStatus);
+}
+
+TEST_F(CommandLineTest, MissingUpgradeFileIsReportedBeforeAnyConnection) {
+    const RunResult run = RunProgram({FWSEND_PATH, "-F/nonexistent/image.txt", "-COM/dev/nonexistent", "-115200"});
+    EXPECT_EQ(run.output, Banner() + "Error: Source-file '/nonexistent/image.txt' not found or no rights.\n");
+    EXPECT_EQ(run.status, kFailureStatus);
+}
+
+TEST_F(CommandLineTest, PortThatDoesNotExistIsReported) {
+    const RunResult run = RunProgram({FWSEND_PATH, "-F" + ExistingImage(), "-COM/dev/nonexistent", "-115200"});
+    EXPECT_EQ(run.output, Banner() + ConnectionLine("COM/dev/nonexistent") +
+                              "Error: COM/dev/nonexistent in use or does not exist.\n");
+    EXPECT_EQ(run.status, kFailureStatus);
+}
+
+TEST_F(CommandLineTest, PortHeldByAnotherRunIsReportedInUse) {
+    SimTarget target;
+    ASSERT_TRUE(target.Start({"--silent"}));
+    const std::string image = ExistingImage();
+    // The first run opens the port and then waits for a verdict that never comes.
+    ChildProcess first = ChildProcess::Spawn({FWSEND_PATH, "-F" + image, target.PortArgument(), "-115200"});
+    std::string firstOutput;
+    ASSERT_TRUE(first.ReadUntil("Transferring..", firstOutput, 5000)) << firstOutput;
+
+    const RunResult second = RunProgram({FWSEND_PATH, "-F" + image, target.PortArgument(), "-115200"});
+    const std::string portName = "COM" + target.SlavePath();
+    EXPECT_EQ(second.output, Banner() + ConnectionLine(portName) + "Error: " + portName + " in use or does not exist.\n");
+    EXPECT_EQ(second.status, kFailureStatus);
+}
+
+TEST_F(CommandLineTest, ValueOfNinetyNineCharactersIsKeptAndOneMoreIsRefused) {
+    const std::string longest = "/nonexistent/" + std::string(99 - 13, 'a');
+    ASSERT_EQ(longest.size(), 99u);
+    const RunResult kept = RunProgram({FWSEND_PATH, "-F" + longest, "-COM/dev/nonexistent", "-115200"});
+    EXPECT_EQ(kept.output, Banner() + "Error: Source-file '" + longest + "' not found or no rights.\n");
+
+    const std::string argument = "-F" + longest + "b";
+    const RunResult refused = RunProgram({FWSEND_PATH, argument, "-COM/dev/nonexistent", "-115200"});
+    EXPECT_EQ(refused.output, Banner() + "Error: Argument '" + argument + "' is longer than 99 characters.\n");
+    EXPECT_EQ(refused.status, kFailureStatus);
+}
+
+}  // namespace

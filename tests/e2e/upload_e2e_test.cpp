@@ -1,0 +1,202 @@
+// fwsend uploading to the simulated target: what it prints, what it exits
+// with, and what the target ends up holding.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim_target_process.h"
+#include "upgrade_file.h"
+
+namespace {
+
+const std::string kNotResponding = "\nFailed: Target is not responding.\n";
+const std::string kCrcError = "\nCRC error. File damaged.\n";
+const std::string kKeepsSending = "\nFailed: Target keeps sending, the line does not settle.\n";
+constexpr int kFailureStatus = 255;  // main's -1
+
+std::vector<int> OneSendEach(std::size_t frames) { return std::vector<int>(frames, 1); }
+
+Bytes FirstFrames(const Bytes& image, std::size_t frames) {
+    std::size_t end = 0;
+    const std::vector<int> sizes = FrameSizes(image);
+    for (std::size_t i = 0; i < frames; ++i) end += static_cast<std::size_t>(sizes[i]);
+    return Bytes(image.begin(), image.begin() + end);
+}
+
+class UploadTest : public ::testing::Test {
+protected:
+    void StartTarget(const std::vector<std::string>& options = {}) { ASSERT_TRUE(target_.Start(options)); }
+    void TearDown() override { target_.Stop(); }
+
+    std::string WriteImage(const Bytes& image) {
+        const std::string path = scratch_.File("image.txt");
+        EXPECT_TRUE(WriteUpgradeFile(path, image));
+        return path;
+    }
+    RunResult Upload(const std::string& file) {
+        return RunProgram({FWSEND_PATH, "-F" + file, target_.PortArgument(), "-115200"});
+    }
+    std::string Opening() const { return Banner() + ConnectionLine("COM" + target_.SlavePath()); }
+    std::string SuccessfulRun(const Bytes& image) const {
+        const std::vector<int> sizes = FrameSizes(image);
+        return Opening() + ProgressRedraws(sizes, OneSendEach(sizes.size()), static_cast<int>(image.size())) +
+               SuccessEnd();
+    }
+
+    ScratchDir scratch_;
+    SimTarget target_;
+};
+
+TEST_F(UploadTest, SampleImageArrivesByteForByte) {
+    StartTarget();
+    const Bytes sample = ReadUpgradeFile(FWSEND_SAMPLE_IMAGE);
+    ASSERT_EQ(sample.size(), 48u * 258u);
+
+    const RunResult run = Upload(FWSEND_SAMPLE_IMAGE);
+    EXPECT_EQ(run.output, SuccessfulRun(sample));
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), sample);
+}
+
+TEST_F(UploadTest, FramesFromEmptyToLargestArriveWhole) {
+    StartTarget();
+    const Bytes image = MakeImage({0, 1, 255, 256, 65535, 3});
+    const RunResult run = Upload(WriteImage(image));
+    EXPECT_EQ(run.output, SuccessfulRun(image));
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), image);
+}
+
+TEST_F(UploadTest, EmptyFileSendsNothingAndSucceeds) {
+    StartTarget();
+    const RunResult run = Upload(WriteImage({}));
+    EXPECT_EQ(run.output, Opening() + SuccessEnd());
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_NE(target_.StatsLine().find("received 0 bytes"), std::string::npos) << target_.StatsLine();
+}
+
+TEST_F(UploadTest, ThreeRejectionsOfEveryFrameAreOvercomeByResending) {
+    StartTarget({"--reject", "3"});
+    const Bytes image = MakeImage({10, 20, 30});
+    const RunResult run = Upload(WriteImage(image));
+    // Every send redraws: the spinner turns on resends, the percentage only on acceptance.
+    EXPECT_EQ(run.output, Opening() + ProgressRedraws(FrameSizes(image), {4, 4, 4}, 66) + SuccessEnd());
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), image);
+}
+
+TEST_F(UploadTest, FourthRejectionOfOneFrameEndsTheRun) {
+    StartTarget({"--reject", "4", "--reject-frame", "1"});
+    const Bytes image = MakeImage({10, 20, 30});
+    const RunResult run = Upload(WriteImage(image));
+    EXPECT_EQ(run.output, Opening() + ProgressRedraws(FrameSizes(image), {1, 4}, 66) + kCrcError);
+    EXPECT_EQ(run.status, kFailureStatus);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), FirstFrames(image, 1));
+}
+
+TEST_F(UploadTest, StaleBytesBehindEachVerdictAreDrainedNotTakenAsRejections) {
+    StartTarget({"--stale", "3"});
+    const Bytes image = MakeImage(std::vector<std::size_t>(10, 40));
+    const RunResult run = Upload(WriteImage(image));
+    // One send per frame: no stale 0x13 was read as the next frame's verdict.
+    EXPECT_EQ(run.output, SuccessfulRun(image));
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), image);
+}
+
+TEST_F(UploadTest, LateVerdictWithinTheWaitIsAccepted) {
+    StartTarget({"--delay", "1500"});
+    const Bytes image = MakeImage({10, 10});
+    const RunResult run = Upload(WriteImage(image));
+    EXPECT_EQ(run.output, SuccessfulRun(image));
+    EXPECT_EQ(run.status, 0);
+}
+
+TEST_F(UploadTest, SilentTargetIsReportedAfterTheVerdictWait) {
+    StartTarget({"--silent"});
+    const Bytes image = MakeImage({10, 10});
+    const RunResult run = Upload(WriteImage(image));
+    EXPECT_EQ(run.output, Opening() + ProgressRedraws(FrameSizes(image), {1}, 24) + kNotResponding);
+    EXPECT_EQ(run.status, kFailureStatus);
+    // The verdict wait is 4 to 8 s; generous bounds on both sides.
+    EXPECT_GE(run.seconds, 3.5);
+    EXPECT_LT(run.seconds, 15.0);
+}
+
+TEST_F(UploadTest, HangUpMidUploadFailsPromptly) {
+    StartTarget({"--hang-up-after", "2"});
+    const Bytes image = MakeImage(std::vector<std::size_t>(5, 50));
+    const RunResult run = Upload(WriteImage(image));
+    EXPECT_EQ(run.output, Opening() + ProgressRedraws(FrameSizes(image), {1, 1, 1}, 260) + kNotResponding);
+    EXPECT_EQ(run.status, kFailureStatus);
+    EXPECT_LT(run.seconds, 3.0) << "a hang-up must not be waited out like silence";
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), FirstFrames(image, 2));
+}
+
+TEST_F(UploadTest, BabblingTargetIsGivenUp) {
+    StartTarget({"--babble"});
+    const Bytes image = MakeImage({10});
+    const RunResult run = Upload(WriteImage(image));
+    // Normally the first drain never settles and nothing is sent. On a loaded
+    // machine the kernel may stall the pty for the 2 ms that end a drain, so a
+    // few sends (never accepted: the noise rejects them) may come first.
+    ASSERT_GE(run.output.size(), Opening().size() + kKeepsSending.size()) << run.output;
+    EXPECT_EQ(run.output.substr(0, Opening().size()), Opening());
+    EXPECT_EQ(run.output.substr(run.output.size() - kKeepsSending.size()), kKeepsSending);
+    const std::string between = run.output.substr(
+        Opening().size(), run.output.size() - Opening().size() - kKeepsSending.size());
+    const std::vector<int> sizes = FrameSizes(image);
+    bool onlyUnacceptedSends = false;
+    for (int sends = 0; sends <= 3 && !onlyUnacceptedSends; ++sends)
+        onlyUnacceptedSends = between == ProgressRedraws(sizes, {sends}, 12);
+    EXPECT_TRUE(onlyUnacceptedSends) << between;
+    EXPECT_EQ(run.status, kFailureStatus);
+    EXPECT_LT(run.seconds, 5.0);
+    target_.Stop();
+    EXPECT_TRUE(target_.ReceivedBytes().empty());
+}
+
+TEST_F(UploadTest, FramesThatDoNotTileAreRefusedBeforeAnythingIsSent) {
+    StartTarget();
+    Bytes cutShort = MakeImage({10, 10});  // the second frame starts at offset 12
+    cutShort.pop_back();
+    Bytes loneByte = MakeImage({10});
+    loneByte.push_back(0x00);  // a length byte without its partner
+
+    for (const Bytes& image : {cutShort, loneByte}) {
+        const RunResult run = Upload(WriteImage(image));
+        EXPECT_EQ(run.output, Opening() + "Error: Upgrade file damaged: the frame at offset 12 runs past the end of the data.\n");
+        EXPECT_EQ(run.status, kFailureStatus);
+    }
+    target_.Stop();
+    EXPECT_NE(target_.StatsLine().find("received 0 bytes"), std::string::npos) << target_.StatsLine();
+}
+
+TEST_F(UploadTest, ImageOfExactlyTheCapacityUploadsAndOneByteMoreIsRefused) {
+    StartTarget();
+    Bytes full = MakeImage(std::vector<std::size_t>(1024, 254));
+    ASSERT_EQ(full.size(), 262144u);
+    Bytes tooLarge = full;
+    tooLarge.push_back(0x00);
+
+    const RunResult refused = Upload(WriteImage(tooLarge));
+    EXPECT_EQ(refused.output, Opening() + "Error: Upgrade file holds more than 262144 bytes.\n");
+    EXPECT_EQ(refused.status, kFailureStatus);
+
+    const RunResult run = Upload(WriteImage(full));
+    EXPECT_EQ(run.output, SuccessfulRun(full));
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), full);  // nothing of the refused run
+}
+
+}  // namespace
