@@ -1,0 +1,12 @@
+#pragma once
+// The open step of our D2XX layer with the device roots as a parameter, so
+// tests can open a converter of a fake sysfs tree. FT_W32_CreateFile uses
+// the system's roots.
+
+#include "platform/ftd2xx.h"
+#include "platform/posix/usb_serial_lookup.h"
+
+// Opens, exclusively, the first attached FTDI interface with exactly this
+// description that no one else holds, and asks its driver for low latency.
+// INVALID_HANDLE_VALUE when there is none.
+FT_HANDLE openFtdiByDescription(const char* description, const DeviceRoots& roots);

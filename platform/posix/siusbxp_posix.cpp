@@ -1,0 +1,241 @@
+// The USBXpress calls that ComCP2102 makes, over the kernel's CP210x serial
+// driver: the bridges are the terminal devices that sysfs shows bound to
+// cp210x. A HANDLE points to a BridgeDevice created by SI_Open and deleted
+// by SI_Close.
+#ifndef _WIN32
+
+#include "platform/posix/siusbxp_posix.h"
+
+#include "platform/posix/si_line_control.h"
+#include "platform/posix/tty_device.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <utility>
+
+namespace {
+
+constexpr char kCp210xDriver[] = "cp210x";
+
+// A timeout of this value never expires.
+constexpr DWORD kNoTimeout = 0xFFFFFFFFu;
+
+struct BridgeDevice {
+    explicit BridgeDevice(TtyDevice openDevice) : device(std::move(openDevice)) {}
+
+    TtyDevice device;
+    LineSettings line;  // what the terminal was last set to
+};
+
+// The library keeps one read and one write timeout for all its devices, and
+// callers rely on that (they set them before opening), so this layer does
+// too: the one piece of process-wide state, and it holds no device.
+struct Timeouts {
+    DWORD readMs = kNoTimeout;
+    DWORD writeMs = kNoTimeout;
+};
+
+Timeouts& processTimeouts()
+{
+    static Timeouts timeouts;
+    return timeouts;
+}
+
+std::optional<std::chrono::milliseconds> limitOf(DWORD ms)
+{
+    if (ms == kNoTimeout)
+        return std::nullopt;
+    return std::chrono::milliseconds(ms);
+}
+
+BridgeDevice* bridgeFrom(HANDLE handle)
+{
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return static_cast<BridgeDevice*>(handle);
+}
+
+std::optional<UsbSerialInterface> bridgeNumbered(const DeviceRoots& roots, DWORD deviceNum)
+{
+    auto bridges = findUsbSerialInterfaces(roots, kCp210xDriver);
+    if (deviceNum >= bridges.size())
+        return std::nullopt;
+    return std::move(bridges[deviceNum]);
+}
+
+// Changes the terminal and the record together, or neither.
+SI_STATUS apply(BridgeDevice& bridge, std::optional<LineSettings> wanted)
+{
+    if (!wanted || !bridge.device.applyLineSettings(*wanted))
+        return SI_INVALID_PARAMETER;
+    bridge.line = *wanted;
+    return SI_SUCCESS;
+}
+
+} // namespace
+
+SI_STATUS siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices)
+{
+    if (numDevices == nullptr)
+        return SI_INVALID_PARAMETER;
+    *numDevices = static_cast<DWORD>(findUsbSerialInterfaces(roots, kCp210xDriver).size());
+    return SI_SUCCESS;
+}
+
+SI_STATUS siGetProductString(const DeviceRoots& roots, DWORD deviceNum, char* productString,
+                             DWORD options)
+{
+    if (productString == nullptr || options != SI_RETURN_DESCRIPTION)
+        return SI_INVALID_PARAMETER;  // serial numbers and the like are not offered
+    auto const bridge = bridgeNumbered(roots, deviceNum);
+    if (!bridge)
+        return SI_DEVICE_NOT_FOUND;
+    std::size_t const length = std::min<std::size_t>(bridge->product.size(), SI_MAX_DEVICE_STRLEN - 1);
+    std::memcpy(productString, bridge->product.data(), length);
+    productString[length] = '\0';
+    return SI_SUCCESS;
+}
+
+SI_STATUS siOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle)
+{
+    if (handle == nullptr)
+        return SI_INVALID_PARAMETER;
+    *handle = INVALID_HANDLE_VALUE;
+    auto const bridge = bridgeNumbered(roots, deviceNum);
+    if (!bridge)
+        return SI_DEVICE_NOT_FOUND;
+    auto device = TtyDevice::openExclusive(bridge->devicePath);
+    if (!device)
+        return SI_DEVICE_NOT_FOUND;  // gone, or held by another program
+    auto* opened = new (std::nothrow) BridgeDevice(std::move(*device));
+    if (opened == nullptr)
+        return SI_DEVICE_NOT_FOUND;
+    // Raw from the start, with the record's defaults, so that no byte is
+    // cooked before the caller sets the line.
+    if (apply(*opened, opened->line) != SI_SUCCESS) {
+        delete opened;
+        return SI_DEVICE_NOT_FOUND;
+    }
+    *handle = opened;
+    return SI_SUCCESS;
+}
+
+SI_STATUS SI_GetNumDevices(LPDWORD numDevices)
+{
+    return siGetNumDevices(DeviceRoots{}, numDevices);
+}
+
+SI_STATUS SI_GetProductString(DWORD deviceNum, char* productString, DWORD options)
+{
+    return siGetProductString(DeviceRoots{}, deviceNum, productString, options);
+}
+
+SI_STATUS SI_Open(DWORD deviceNum, HANDLE* handle)
+{
+    return siOpen(DeviceRoots{}, deviceNum, handle);
+}
+
+SI_STATUS SI_Close(HANDLE handle)
+{
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    delete bridge;  // the device closes its descriptor
+    return SI_SUCCESS;
+}
+
+SI_STATUS SI_SetBaudRate(HANDLE handle, DWORD baudRate)
+{
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    if (baudRate == 0)
+        return SI_INVALID_PARAMETER;
+    LineSettings wanted = bridge->line;
+    wanted.baud = baudRate;
+    return apply(*bridge, wanted);
+}
+
+SI_STATUS SI_SetLineControl(HANDLE handle, WORD lineControl)
+{
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    return apply(*bridge, withLineControl(bridge->line, lineControl));
+}
+
+SI_STATUS SI_SetFlowControl(HANDLE handle, BYTE ctsMask, BYTE rtsMask, BYTE dtrMask, BYTE dcdMask,
+                            BYTE dsrMask, BOOL xonXoff)
+{
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    return apply(*bridge,
+                 withFlowControl(bridge->line, ctsMask, rtsMask, dtrMask, dcdMask, dsrMask, xonXoff));
+}
+
+SI_STATUS SI_SetTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs)
+{
+    processTimeouts() = {readTimeoutMs, writeTimeoutMs};
+    return SI_SUCCESS;
+}
+
+SI_STATUS SI_GetTimeouts(LPDWORD readTimeoutMs, LPDWORD writeTimeoutMs)
+{
+    if (readTimeoutMs == nullptr || writeTimeoutMs == nullptr)
+        return SI_INVALID_PARAMETER;
+    *readTimeoutMs = processTimeouts().readMs;
+    *writeTimeoutMs = processTimeouts().writeMs;
+    return SI_SUCCESS;
+}
+
+SI_STATUS SI_FlushBuffers(HANDLE handle, BYTE flushTransmit, BYTE flushReceive)
+{
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    return bridge->device.flush(flushReceive != 0, flushTransmit != 0) ? SI_SUCCESS : SI_DEVICE_NOT_FOUND;
+}
+
+SI_STATUS SI_Read(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
+                  LPOVERLAPPED overlapped)
+{
+    if (bytesRead != nullptr)
+        *bytesRead = 0;
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    if (bytesRead == nullptr || overlapped != nullptr || (buffer == nullptr && bytesToRead > 0))
+        return SI_INVALID_PARAMETER;
+    // One limit for the whole read, however the bytes trickle in.
+    ReadTiming timing;
+    timing.total = limitOf(processTimeouts().readMs);
+    auto const received = bridge->device.read(static_cast<std::uint8_t*>(buffer), bytesToRead, timing);
+    if (!received)
+        return SI_READ_ERROR;  // the bridge is gone, or the terminal failed
+    *bytesRead = static_cast<DWORD>(*received);
+    return *received < bytesToRead ? SI_READ_TIMED_OUT : SI_SUCCESS;
+}
+
+SI_STATUS SI_Write(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+                   LPOVERLAPPED overlapped)
+{
+    if (bytesWritten != nullptr)
+        *bytesWritten = 0;
+    auto* bridge = bridgeFrom(handle);
+    if (bridge == nullptr)
+        return SI_INVALID_HANDLE;
+    if (bytesWritten == nullptr || overlapped != nullptr || (buffer == nullptr && bytesToWrite > 0))
+        return SI_INVALID_PARAMETER;
+    auto const written = bridge->device.writeAll(static_cast<const std::uint8_t*>(buffer), bytesToWrite,
+                                                 limitOf(processTimeouts().writeMs));
+    if (!written)
+        return SI_WRITE_ERROR;
+    *bytesWritten = static_cast<DWORD>(*written);
+    return *written < bytesToWrite ? SI_WRITE_TIMED_OUT : SI_SUCCESS;
+}
+
+#endif

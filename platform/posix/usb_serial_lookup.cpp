@@ -1,0 +1,172 @@
+#include "platform/posix/usb_serial_lookup.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include <dirent.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::optional<std::string> canonicalPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr)
+        return std::nullopt;
+    return std::string(resolved);
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::string parentOf(const std::string& path)
+{
+    auto const slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// A small sysfs attribute, whole; sysfs files end in a line end we drop.
+std::optional<std::string> readAttribute(const std::string& path)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file)
+        return std::nullopt;
+    char buffer[4096];
+    std::size_t const n = std::fread(buffer, 1, sizeof buffer, file.get());
+    std::string text(buffer, n);
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+// The name of the driver a sysfs device is bound to, from its driver link.
+std::optional<std::string> driverOf(const std::string& deviceDir)
+{
+    char target[PATH_MAX];
+    ssize_t const n = ::readlink((deviceDir + "/driver").c_str(), target, sizeof target - 1);
+    if (n <= 0)
+        return std::nullopt;
+    std::string const link(target, static_cast<std::size_t>(n));
+    return link.substr(link.rfind('/') + 1);
+}
+
+std::optional<unsigned> interfaceNumberOf(const std::string& interfaceDir)
+{
+    auto const text = readAttribute(interfaceDir + "/bInterfaceNumber");
+    if (!text || text->empty())
+        return std::nullopt;
+    char* end = nullptr;
+    unsigned long const number = std::strtoul(text->c_str(), &end, 16);  // sysfs writes it in hex
+    if (end == text->c_str() || number > 255)
+        return std::nullopt;
+    return static_cast<unsigned>(number);
+}
+
+// The tty's device is the USB interface itself (cdc_acm) or a port device
+// below it (usb-serial drivers).
+std::optional<std::string> interfaceDirOf(const std::string& ttyDevice)
+{
+    for (auto const& dir : {ttyDevice, parentOf(ttyDevice)}) {
+        if (exists(dir + "/bInterfaceNumber") && driverOf(dir))
+            return dir;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> usbDeviceDirOf(const std::string& interfaceDir, const std::string& sysfsRoot)
+{
+    for (std::string dir = parentOf(interfaceDir);
+         dir.size() > sysfsRoot.size() && dir.compare(0, sysfsRoot.size(), sysfsRoot) == 0;
+         dir = parentOf(dir)) {
+        if (exists(dir + "/idVendor") && exists(dir + "/idProduct") && exists(dir + "/product"))
+            return dir;
+    }
+    return std::nullopt;
+}
+
+std::optional<UsbSerialInterface> usbSerialInterface(const DeviceRoots& roots,
+                                                     const std::string& sysfsRoot,
+                                                     const std::string& ttyName,
+                                                     std::string_view driver)
+{
+    auto const ttyDevice = canonicalPath(roots.sysfs + "/class/tty/" + ttyName + "/device");
+    if (!ttyDevice)
+        return std::nullopt;  // not backed by a device: a virtual terminal, a pty
+    auto const interfaceDir = interfaceDirOf(*ttyDevice);
+    if (!interfaceDir || driverOf(*interfaceDir) != driver)
+        return std::nullopt;
+    auto const number = interfaceNumberOf(*interfaceDir);
+    auto const usbDevice = usbDeviceDirOf(*interfaceDir, sysfsRoot);
+    if (!number || !usbDevice)
+        return std::nullopt;
+    auto const product = readAttribute(*usbDevice + "/product");
+    if (!product)
+        return std::nullopt;
+
+    UsbSerialInterface found;
+    found.ttyName = ttyName;
+    found.devicePath = roots.dev + "/" + ttyName;
+    found.product = *product;
+    found.interfaceNumber = *number;
+    found.usbDevice = *usbDevice;
+    return found;
+}
+
+} // namespace
+
+std::vector<UsbSerialInterface> findUsbSerialInterfaces(const DeviceRoots& roots,
+                                                        std::string_view driver)
+{
+    std::vector<UsbSerialInterface> found;
+    auto const sysfsRoot = canonicalPath(roots.sysfs);
+    if (!sysfsRoot)
+        return found;
+    std::unique_ptr<DIR, int (*)(DIR*)> ttys(::opendir((roots.sysfs + "/class/tty").c_str()),
+                                            ::closedir);
+    if (!ttys)
+        return found;
+    while (dirent const* entry = ::readdir(ttys.get())) {
+        std::string const name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (auto interface = usbSerialInterface(roots, *sysfsRoot, name, driver))
+            found.push_back(std::move(*interface));
+    }
+    std::sort(found.begin(), found.end(), [](auto const& a, auto const& b) {
+        return naturalLess(a.ttyName, b.ttyName);
+    });
+    return found;
+}
+
+bool naturalLess(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            // Compare the two numbers: fewer significant digits is smaller.
+            while (i < a.size() && a[i] == '0') ++i;
+            while (j < b.size() && b[j] == '0') ++j;
+            std::size_t endA = i, endB = j;
+            while (endA < a.size() && isDigit(a[endA])) ++endA;
+            while (endB < b.size() && isDigit(b[endB])) ++endB;
+            auto const numberA = a.substr(i, endA - i), numberB = b.substr(j, endB - j);
+            if (numberA.size() != numberB.size())
+                return numberA.size() < numberB.size();
+            if (numberA != numberB)
+                return numberA < numberB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}

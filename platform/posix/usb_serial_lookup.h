@@ -1,0 +1,31 @@
+#pragma once
+// Finds the terminal devices of USB serial converters in sysfs, by the
+// kernel driver bound to their USB interface (ftdi_sio, cp210x, ...), with
+// the USB device's product string that names them.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the kernel's device tree and the device nodes are; tests point
+// these at trees of their own.
+struct DeviceRoots {
+    std::string sysfs = "/sys";
+    std::string dev = "/dev";
+};
+
+struct UsbSerialInterface {
+    std::string ttyName;           // e.g. ttyUSB0
+    std::string devicePath;        // the device node: <dev>/<ttyName>
+    std::string product;           // the USB device's product string, without its line end
+    unsigned interfaceNumber = 0;  // bInterfaceNumber of the USB interface
+    std::string usbDevice;         // the USB device's sysfs directory: same for all its interfaces
+};
+
+// Every tty of /sys/class/tty whose USB interface is bound to driver, in the
+// natural order of the tty names (ttyUSB2 before ttyUSB10).
+std::vector<UsbSerialInterface> findUsbSerialInterfaces(const DeviceRoots& roots,
+                                                        std::string_view driver);
+
+// Orders names by their text, with runs of digits compared as numbers.
+bool naturalLess(std::string_view a, std::string_view b);

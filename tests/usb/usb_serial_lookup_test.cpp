@@ -1,0 +1,90 @@
+// The sysfs walk and the FTDI naming on fake trees laid out as the kernel
+// lays them out.
+#include "platform/posix/ftdi_devices.h"
+#include "platform/posix/usb_serial_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_sysfs.h"
+
+namespace {
+
+std::vector<std::string> TtyNames(const std::vector<UsbSerialInterface>& found) {
+    std::vector<std::string> names;
+    for (auto const& interface : found) names.push_back(interface.ttyName);
+    return names;
+}
+
+TEST(NaturalOrder, ComparesRunsOfDigitsAsNumbers) {
+    EXPECT_TRUE(naturalLess("ttyUSB2", "ttyUSB10"));
+    EXPECT_FALSE(naturalLess("ttyUSB10", "ttyUSB2"));
+    EXPECT_TRUE(naturalLess("ttyACM9", "ttyUSB0"));
+    EXPECT_TRUE(naturalLess("ttyUSB", "ttyUSB0"));
+    EXPECT_FALSE(naturalLess("ttyUSB3", "ttyUSB3"));
+}
+
+TEST(UsbSerialLookup, FindsOnlyTheTtysOfTheDriverInNaturalOrder) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "CP2102 USB to UART Bridge Controller");
+    tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB10");
+    tree.AddUsbDevice("1-2", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    tree.AddUsbDevice("1-3", "Second bridge");
+    tree.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB2");
+    tree.AddUsbDevice("1-4", "Modem");
+    tree.AddAcmTty("1-4", 0, "ttyACM0");
+    tree.AddVirtualTty("tty0");
+
+    auto const cp210x = findUsbSerialInterfaces(tree.Roots(), "cp210x");
+    ASSERT_EQ(TtyNames(cp210x), (std::vector<std::string>{"ttyUSB2", "ttyUSB10"}));
+    EXPECT_EQ(cp210x[0].product, "Second bridge");  // without the line end
+    EXPECT_EQ(cp210x[0].devicePath, tree.Root() + "/dev/ttyUSB2");
+    EXPECT_EQ(cp210x[1].product, "CP2102 USB to UART Bridge Controller");
+
+    // A driver that binds the interface itself is found through the tty's own device.
+    auto const acm = findUsbSerialInterfaces(tree.Roots(), "cdc_acm");
+    ASSERT_EQ(TtyNames(acm), std::vector<std::string>{"ttyACM0"});
+    EXPECT_EQ(acm[0].product, "Modem");
+}
+
+TEST(UsbSerialLookup, NoDevicesOrNoTreeFindsNothing) {
+    FakeSysfs tree;
+    tree.AddVirtualTty("tty0");
+    EXPECT_TRUE(findUsbSerialInterfaces(tree.Roots(), "ftdi_sio").empty());
+    EXPECT_TRUE(findUsbSerialInterfaces({tree.Root() + "/missing", "/dev"}, "ftdi_sio").empty());
+}
+
+TEST(FtdiDevices, SingleInterfaceConverterIsNamedByItsProductString) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-2", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].description, "FT232R USB UART");
+    EXPECT_EQ(devices[0].devicePath, tree.Root() + "/dev/ttyUSB0");
+}
+
+TEST(FtdiDevices, EachInterfaceOfADualChipGetsALetterFromItsNumber) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-2", "Dual RS232-HS");
+    tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB4");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB3");
+    tree.AddUsbDevice("1-3", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-3", 0, "ftdi_sio", "ttyUSB5");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0].description, "Dual RS232-HS A");
+    EXPECT_EQ(devices[0].devicePath, tree.Root() + "/dev/ttyUSB3");
+    EXPECT_EQ(devices[1].description, "Dual RS232-HS B");
+    EXPECT_EQ(devices[1].devicePath, tree.Root() + "/dev/ttyUSB4");
+    EXPECT_EQ(devices[2].description, "FT232R USB UART");  // a single chip keeps its plain name
+}
+
+TEST(FtdiDevices, ACp210xBridgeIsNoFtdiDevice) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "USB Serial");
+    tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB0");
+    EXPECT_TRUE(listFtdiDevices(tree.Roots()).empty());
+}
+
+}  // namespace
