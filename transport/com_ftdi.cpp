@@ -1,25 +1,13 @@
 #include "transport/com_ftdi.h"
 
 #include "platform/ftd2xx.h"
+#include "transport/serial_dcb.h"
 
 namespace {
 
 constexpr DWORD kQueueSize = 1024;
 
 FT_HANDLE const kClosed = reinterpret_cast<FT_HANDLE>(INVALID_HANDLE);
-
-DCB LineSettings(std::int32_t baud) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = static_cast<DWORD>(baud);
-    dcb.fBinary = 1;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    return dcb;
-}
 
 }  // namespace
 
@@ -81,7 +69,7 @@ bool ComFTDI::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs)
                                 FILE_ATTRIBUTE_NORMAL | FT_OPEN_BY_DESCRIPTION, nullptr);
     if (!IsOpen()) return false;
 
-    DCB dcb = LineSettings(baud);
+    DCB dcb = SerialDcb(baud, NOPARITY);
     if (FT_W32_SetupComm(handle_, kQueueSize, kQueueSize) && FT_W32_SetCommState(handle_, &dcb) &&
         SetTimeout(timeoutMs))
         return true;

@@ -1,23 +1,11 @@
 #include "transport/com_port.h"
 
 #include "platform/win32_serial.h"
+#include "transport/serial_dcb.h"
 
 namespace {
 
 constexpr DWORD kQueueSize = 1024;
-
-DCB LineSettings(std::int32_t baud) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = static_cast<DWORD>(baud);
-    dcb.fBinary = 1;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.ByteSize = 8;
-    dcb.Parity = EVENPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    return dcb;
-}
 
 }  // namespace
 
@@ -78,7 +66,7 @@ bool ComPort::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs)
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!IsOpen()) return false;
 
-    DCB dcb = LineSettings(baud);
+    DCB dcb = SerialDcb(baud, EVENPARITY);
     if (SetupComm(handle_, kQueueSize, kQueueSize) && SetCommState(handle_, &dcb) &&
         SetTimeout(timeoutMs))
         return true;

@@ -6,6 +6,7 @@
 #include "platform/win32_serial.h"
 
 #include "platform/posix/port_name.h"
+#include "platform/posix/win32_port_handle.h"
 #include "platform/posix/tty_device.h"
 #include "platform/posix/win32_dcb.h"
 #include "platform/posix/win32_timeouts.h"
@@ -47,10 +48,13 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/
     auto device = TtyDevice::openExclusive(*path);
     if (!device)
         return INVALID_HANDLE_VALUE;
-    auto* port = new (std::nothrow) PortObject(std::move(*device));
-    if (port == nullptr)
-        return INVALID_HANDLE_VALUE;
-    return port;
+    return handleForOpenDevice(std::move(*device));
+}
+
+HANDLE handleForOpenDevice(TtyDevice device)
+{
+    auto* port = new (std::nothrow) PortObject(std::move(device));
+    return port != nullptr ? port : INVALID_HANDLE_VALUE;
 }
 
 BOOL SetupComm(HANDLE file, DWORD /*inQueue*/, DWORD /*outQueue*/)
