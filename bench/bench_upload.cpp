@@ -25,7 +25,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "transport/com_port.h"
 #include "unique_fd.h"
+#include "upload/upload.h"
 
 extern char** environ;
 
@@ -168,6 +170,23 @@ Run MinimalClient(const std::string& slavePath, const std::vector<std::uint8_t>&
     return run;
 }
 
+// What the drain's wait really is on this machine: the tool's own ComPort
+// reading one byte with the drain's timeout from a line that stays silent.
+// The nominal 2 ms plus the timer's wake-up latency.
+double MeasuredDrainWait() {
+    UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master.Valid() || grantpt(master.Get()) != 0 || unlockpt(master.Get()) != 0) return -1;
+    const std::string slave = std::string("COM") + ptsname(master.Get());
+    ComPort port;
+    if (!port.Open(slave.c_str(), kBaud, 2000) || !port.SetTimeout(kDrainTimeout)) return -1;
+    std::uint8_t byte = 0;
+    std::uint32_t received = 0;
+    const double start = Now();
+    for (int i = 0; i < kFrames; ++i)
+        if (!port.Read(&byte, 1, &received) || received != 0) return -1;
+    return (Now() - start) / kFrames;
+}
+
 bool SameBytes(const std::string& path, const std::vector<std::uint8_t>& expected) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<std::uint8_t> got{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -207,38 +226,69 @@ int main() {
     int status = 1;
     if (WriteHexFile(imageFile, image) && WriteHexFile(emptyFile, empty)) {
         std::printf("fwsend-bench: %d frames of %d bytes (%zu bytes)\n\n", kFrames, kFrameBytes, image.size());
-        const std::vector<std::string> pace{"--pace", std::to_string(kBaud), "--framing", "8E1"};
+        // The target busy-waits, so that its own wake-ups do not count
+        // against the tool; the pty's hops and the tool's wake-ups still do.
+        const std::vector<std::string> unpaced{"--precise"};
+        const std::vector<std::string> pace{"--precise", "--pace", std::to_string(kBaud), "--framing", "8E1"};
+        const double drainWait = MeasuredDrainWait();
         Run startup, floor, fast, paced, pacedFloor;
-        if (Measure("startup", {}, dir, emptyFile, empty, startup) &&
-            Measure("minimal client", {}, dir, "", image, floor) &&
-            Measure("unpaced", {}, dir, imageFile, image, fast) &&
-            Measure("paced", pace, dir, imageFile, image, paced) &&
-            Measure("paced minimal client", pace, dir, "", image, pacedFloor)) {
+        // Unpaced runs are short and noisy: the best of three each.
+        bool ok = drainWait > 0;
+        for (int i = 0; ok && i < 3; ++i) {
+            Run start, client, run;
+            ok = Measure("startup", unpaced, dir, emptyFile, empty, start) &&
+                 Measure("minimal client", unpaced, dir, "", image, client) &&
+                 Measure("unpaced", unpaced, dir, imageFile, image, run);
+            if (ok && (i == 0 || start.wall < startup.wall)) startup = start;
+            if (ok && (i == 0 || client.wall < floor.wall)) floor = client;
+            if (ok && (i == 0 || run.wall < fast.wall)) fast = run;
+        }
+        ok = ok && Measure("paced", pace, dir, imageFile, image, paced) &&
+             Measure("paced minimal client", pace, dir, "", image, pacedFloor);
+        if (!ok && drainWait <= 0) std::printf("the drain's wait could not be measured on a pty\n");
+        if (ok) {
+            const double nominalMs = kDrainWaitPerFrame * 1000;
+            const double measuredMs = drainWait * 1000;
             const double perFrameMs = (fast.wall - startup.wall) / kFrames * 1000;
-            const double overheadMs = perFrameMs - kDrainWaitPerFrame * 1000;
-            std::printf("unpaced:\n");
-            std::printf("  wall time        %8.3f s (a run with an empty image: %.3f s)\n", fast.wall, startup.wall);
-            std::printf("  fwsend CPU time  %8.3f s = %.2f %% of wall time (target <= 5 %%)\n", fast.cpu,
-                        fast.cpu / fast.wall * 100);
-            std::printf("  per frame        %8.3f ms = %.3f ms drain wait + %.3f ms overhead (target <= 0.1 ms)\n",
-                        perFrameMs, kDrainWaitPerFrame * 1000, overheadMs);
             const double floorMs = floor.wall / kFrames * 1000;
-            std::printf("  the same exchange by a minimal client in this bench: %.3f ms per frame = %.3f ms overhead\n"
-                        "  (what the pty and the scheduler cost on this machine; fwsend's own share: %.3f ms)\n",
-                        floorMs, floorMs - kDrainWaitPerFrame * 1000, perFrameMs - floorMs);
+            const double cpuShare = fast.cpu / fast.wall * 100;
+            auto verdict = [](bool met) { return met ? "met" : "NOT met"; };
+
+            std::printf("drain's wait: nominal %.3f ms; measured here %.3f ms (the tool's ComPort, %d silent reads)\n\n",
+                        nominalMs, measuredMs, kFrames);
+            std::printf("unpaced (best of 3):\n");
+            std::printf("  wall time        %8.3f s (a run with an empty image: %.3f s)\n", fast.wall, startup.wall);
+            std::printf("  fwsend CPU time  %8.3f s = %.2f %% of wall time\n", fast.cpu, cpuShare);
+            std::printf("  per frame        %8.3f ms\n", perFrameMs);
+            std::printf("  overhead beyond the nominal drain wait:  %.3f ms\n", perFrameMs - nominalMs);
+            std::printf("  overhead beyond the measured drain wait: %.3f ms\n", perFrameMs - measuredMs);
+            std::printf("  a minimal client doing the same exchange: %.3f ms per frame, %.3f ms beyond the nominal wait\n"
+                        "  (the pty's and the scheduler's cost on this machine; fwsend's own share: %+.3f ms)\n",
+                        floorMs, floorMs - nominalMs, perFrameMs - floorMs);
 
             const double wire = static_cast<double>(image.size() + kFrames) * kBitsPerByte / kBaud;
-            const double drain = kFrames * kDrainWaitPerFrame;
-            const double expected = wire + drain;
+            const double nominalTotal = wire + kFrames * kDrainWaitPerFrame;
+            const double measuredTotal = wire + kFrames * drainWait;
+            const double offNominal = (paced.wall - nominalTotal) / nominalTotal * 100;
+            const double offMeasured = (paced.wall - measuredTotal) / measuredTotal * 100;
             std::printf("paced at %d 8E1:\n", kBaud);
-            std::printf("  wall time        %8.3f s\n", paced.wall);
-            std::printf("  wire + drain     %8.3f s = %.3f s wire time (frames and verdicts) + %.3f s drain waits\n",
-                        expected, wire, drain);
-            std::printf("  off by           %+8.3f s = %+.2f %% (target within 1 %%)\n", paced.wall - expected,
-                        (paced.wall - expected) / expected * 100);
-            std::printf("  fwsend CPU time  %8.3f s = %.2f %% of wall time\n", paced.cpu, paced.cpu / paced.wall * 100);
-            std::printf("  the same exchange by the minimal client: %.3f s, off by %+.2f %%\n", pacedFloor.wall,
-                        (pacedFloor.wall - expected) / expected * 100);
+            std::printf("  wall time        %8.3f s, fwsend CPU %.3f s = %.2f %%\n", paced.wall, paced.cpu,
+                        paced.cpu / paced.wall * 100);
+            std::printf("  wire time        %8.3f s (frames and verdicts)\n", wire);
+            std::printf("  vs wire + nominal drain waits  %8.3f s: %+.2f %%\n", nominalTotal, offNominal);
+            std::printf("  vs wire + measured drain waits %8.3f s: %+.2f %%\n", measuredTotal, offMeasured);
+            std::printf("  the minimal client: %.3f s, %+.2f %% vs wire + nominal drain waits\n", pacedFloor.wall,
+                        (pacedFloor.wall - nominalTotal) / nominalTotal * 100);
+
+            const double overheadNominal = perFrameMs - nominalMs;
+            const double overheadMeasured = perFrameMs - measuredMs;
+            std::printf("\ntargets:\n");
+            std::printf("  overhead <= 0.1 ms per frame: %s beyond the nominal wait (%.3f), %s beyond the measured wait (%.3f)\n",
+                        verdict(overheadNominal <= 0.1), overheadNominal, verdict(overheadMeasured <= 0.1),
+                        overheadMeasured);
+            std::printf("  CPU <= 5 %% of wall while uploading: %s (%.2f %%)\n", verdict(cpuShare <= 5), cpuShare);
+            std::printf("  paced total within 1 %%: %s vs nominal (%+.2f %%), %s vs measured drain waits (%+.2f %%)\n",
+                        verdict(offNominal <= 1), offNominal, verdict(offMeasured <= 1), offMeasured);
             status = 0;
         }
     }

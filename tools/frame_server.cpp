@@ -49,7 +49,10 @@ bool FrameServer::Run() {
         if (options_.babble) link.events |= POLLOUT;
         // Signals are only let through here and in sleeps, so a stop request
         // between the loop test and the wait is not lost.
-        if (ppoll(&link, 1, nullptr, &waitMask_) < 0) {
+        // A precise target never sleeps on the line, so a frame is seen the
+        // moment the pty delivers it.
+        static const timespec kNoWait{};
+        if (ppoll(&link, 1, options_.precise ? &kNoWait : nullptr, &waitMask_) < 0) {
             if (errno == EINTR) continue;
             return false;
         }
@@ -116,7 +119,11 @@ void FrameServer::OnFrameComplete() {
     }
     const bool reject = RejectsThisSend();
     ++sendsOfFrame_;
-    SleepUntil(VerdictDeadline());
+    const std::int64_t deadline = VerdictDeadline();
+    if (options_.precise)
+        SpinUntil(deadline);
+    else
+        SleepUntil(deadline);
     if (stopRequested_) return;
 
     // Record before answering: whatever the tool saw accepted is in the file,
@@ -154,6 +161,12 @@ void FrameServer::SleepUntil(std::int64_t deadlineNs) {
            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
     pthread_sigmask(SIG_SETMASK, &blocked, nullptr);
+}
+
+void FrameServer::SpinUntil(std::int64_t deadlineNs) const {
+    // Signals stay blocked here; a stop request is taken at the next ppoll.
+    while (NowNs() < deadlineNs) {
+    }
 }
 
 bool FrameServer::WriteToMaster(const std::uint8_t* bytes, std::size_t count) {

@@ -31,6 +31,10 @@ const char* const kSimUsage =
     "                       plus its verdict at BAUD, counted from the frame's\n"
     "                       first byte\n"
     "  --framing DPS        framing for --pace, e.g. 8E1 (default), 8N1, 7E2\n"
+    "  --precise            busy-wait for input and for verdict deadlines instead\n"
+    "                       of sleeping: burns a core, so that the target's own\n"
+    "                       wake-up latency does not count against the tool (a\n"
+    "                       real UART answers without one); for the benchmark\n"
     "  --help               show this text\n";
 
 namespace {
@@ -93,6 +97,8 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
             ok = count(options.rejectSends);
         } else if (arg == "--reject-frame") {
             ok = optionalCount(options.rejectFrame);
+        } else if (arg == "--precise") {
+            options.precise = true;
         } else if (arg == "--silent") {
             options.silent = true;
         } else if (arg == "--delay") {

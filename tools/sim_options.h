@@ -17,6 +17,7 @@ struct SimOptions {
     bool babble = false;                        // write 0x55 without pause from the start, never answer
     std::uint32_t paceBaud = 0;                 // 0: answer as fast as possible
     std::uint32_t bitsPerByte = 11;             // from --framing, 8E1 by default
+    bool precise = false;                       // busy-wait instead of sleeping
     bool showHelp = false;
 };
 

@@ -105,14 +105,21 @@ TEST_F(SimTargetTest, SilentTargetRecordsNothingAndNeverAnswers) {
 }
 
 TEST_F(SimTargetTest, PacedVerdictWaitsForTheWireTime) {
-    Launch({"--pace", "9600", "--framing", "8E1"});
-    // 100 frame bytes + 1 verdict byte, 11 bits each at 9600 baud: 115.7 ms.
-    const double start = MonotonicSeconds();
-    ASSERT_TRUE(link_->Send(Frame(98)));
-    EXPECT_EQ(link_->ReadByte(2000), 0x11);
-    const double elapsed = MonotonicSeconds() - start;
-    EXPECT_GE(elapsed, 0.1157);
-    EXPECT_LT(elapsed, 1.0);
+    // Sleeping and busy-waiting (--precise) targets keep the same deadline.
+    for (bool precise : {false, true}) {
+        std::vector<std::string> options{"--pace", "9600", "--framing", "8E1"};
+        if (precise) options.push_back("--precise");
+        Launch(options);
+        // 100 frame bytes + 1 verdict byte, 11 bits each at 9600 baud: 115.7 ms.
+        const double start = MonotonicSeconds();
+        ASSERT_TRUE(link_->Send(Frame(98)));
+        EXPECT_EQ(link_->ReadByte(2000), 0x11) << precise;
+        const double elapsed = MonotonicSeconds() - start;
+        EXPECT_GE(elapsed, 0.1157) << precise;
+        EXPECT_LT(elapsed, 1.0) << precise;
+        target_.Stop();
+        EXPECT_EQ(target_.ReceivedBytes(), Frame(98)) << precise;
+    }
 }
 
 TEST_F(SimTargetTest, HangsUpWhenTheFrameAfterTheLastAcceptedOneArrives) {
