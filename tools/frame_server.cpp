@@ -163,10 +163,15 @@ void FrameServer::SleepUntil(std::int64_t deadlineNs) {
     pthread_sigmask(SIG_SETMASK, &blocked, nullptr);
 }
 
-void FrameServer::SpinUntil(std::int64_t deadlineNs) const {
-    // Signals stay blocked here; a stop request is taken at the next ppoll.
-    while (NowNs() < deadlineNs) {
+void FrameServer::SpinUntil(std::int64_t deadlineNs) {
+    if (deadlineNs <= NowNs()) return;  // unpaced: answer at once, no system calls
+    // Stop signals get through while spinning, as while sleeping, so that
+    // a long --delay does not hold up SIGTERM.
+    sigset_t blocked;
+    pthread_sigmask(SIG_SETMASK, &waitMask_, &blocked);
+    while (!stopRequested_ && NowNs() < deadlineNs) {
     }
+    pthread_sigmask(SIG_SETMASK, &blocked, nullptr);
 }
 
 bool FrameServer::WriteToMaster(const std::uint8_t* bytes, std::size_t count) {

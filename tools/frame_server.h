@@ -35,7 +35,7 @@ private:
     bool RejectsThisSend() const;
     std::int64_t VerdictDeadline() const;
     void SleepUntil(std::int64_t deadlineNs);
-    void SpinUntil(std::int64_t deadlineNs) const;
+    void SpinUntil(std::int64_t deadlineNs);
     bool WriteToMaster(const std::uint8_t* bytes, std::size_t count);
     bool AppendToOut(const std::vector<std::uint8_t>& bytes);
     void LingerUntilVerdictRead();
