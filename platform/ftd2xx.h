@@ -8,9 +8,9 @@
 // Where they come from:
 //   Linux and other POSIX systems: our own layer, platform/posix/ftd2xx_posix.cpp,
 //     over the kernel's FTDI serial driver (no vendor library).
-//   Windows: FTD2XX.dll, to be looked up when the FTDI transport is chosen
-//     so that a COM-port run does not need the DLL. That loader is not
-//     written yet; a Windows build of ComFTDI does not link until it is.
+//   Windows: FTD2XX.dll, looked up by platform/windows/ftd2xx_windows.cpp the
+//     first time the FTDI transport opens, so that a COM-port run never needs
+//     the DLL.
 
 #include "platform/win32_serial.h"
 

@@ -6,9 +6,9 @@
 // Where they come from:
 //   Linux and other POSIX systems: our own layer, platform/posix/siusbxp_posix.cpp,
 //     over the kernel's CP210x serial driver (no vendor library).
-//   Windows: SiUSBXp.dll, to be looked up when the CP2102 transport is
-//     chosen so that a COM-port run does not need the DLL. That loader is not
-//     written yet; a Windows build of ComCP2102 does not link until it is.
+//   Windows: SiUSBXp.dll, looked up by platform/windows/siusbxp_windows.cpp
+//     the first time the CP2102 transport opens, so that a COM-port run never
+//     needs the DLL.
 
 #include "platform/win32_serial.h"
 

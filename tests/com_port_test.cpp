@@ -69,6 +69,21 @@ TEST_F(ComPortTest, OpenMakesTheCallsInOrderWithTheFixedLineSettings) {
     EXPECT_CALL(api, CloseHandle(kPort)).WillOnce(Return(TRUE));
 }
 
+TEST_F(ComPortTest, PortsFromCom10OnGoThroughTheDeviceNamespace) {
+    const struct {
+        const char* typed;
+        const char* opened;
+    } cases[] = {{"COM10", "\\\\.\\COM10"}, {"COM256", "\\\\.\\COM256"}, {"COM9", "COM9"},
+                 {"COM09", "COM09"},         {"COM10x", "COM10x"},            {"COM/dev/ttyS10", "COM/dev/ttyS10"},
+                 {"\\\\.\\COM12", "\\\\.\\COM12"}};
+    for (const auto& c : cases) {
+        ComPort port;
+        EXPECT_CALL(api, CreateFileA(testing::StrEq(c.opened), _, _, _, _, _, _)).WillOnce(Return(INVALID_HANDLE_VALUE));
+        EXPECT_FALSE(port.Open(c.typed, 9600, 2000)) << c.typed;
+        testing::Mock::VerifyAndClearExpectations(&api);
+    }
+}
+
 TEST_F(ComPortTest, NameThatCannotBeOpenedLeavesThePortClosed) {
     ComPort port;
     EXPECT_CALL(api, CreateFileA(_, _, _, _, _, _, _)).WillOnce(Return(INVALID_HANDLE_VALUE));

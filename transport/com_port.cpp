@@ -1,11 +1,26 @@
 #include "transport/com_port.h"
 
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
 #include "platform/win32_serial.h"
 #include "transport/serial_dcb.h"
 
 namespace {
 
 constexpr DWORD kQueueSize = 1024;
+
+// Windows opens COM10 and above only through the device namespace, so COMn
+// with n >= 10 goes to CreateFileA as \\.\COMn; every other name goes as
+// typed. The POSIX layer takes both forms.
+std::string DeviceName(const char* name) {
+    const std::string typed = name;
+    if (typed.size() < 5 || typed.compare(0, 3, "COM") != 0) return typed;
+    for (std::size_t i = 3; i < typed.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(typed[i]))) return typed;
+    return std::strtoul(typed.c_str() + 3, nullptr, 10) >= 10 ? "\\\\.\\" + typed : typed;
+}
 
 }  // namespace
 
@@ -62,7 +77,7 @@ bool ComPort::GetTimeout(std::uint32_t* ms) {
 
 bool ComPort::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs) {
     if (IsOpen()) return false;
-    handle_ = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    handle_ = CreateFileA(DeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!IsOpen()) return false;
 
