@@ -1,23 +1,23 @@
-# Cross-building for 64-bit Windows with Debian's MinGW-w64 (the posix thread
-# model, which GoogleTest needs): cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# Cross-building fwsend.exe for 64-bit Windows with Debian's MinGW-w64
+# (g++-mingw-w64-x86-64-posix). Test programs run under wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
-set(MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-# Libraries and headers come from the MinGW sysroot and from the prefixes
-# given in CMAKE_PREFIX_PATH (e.g. a cross-built GoogleTest), never from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs run under wine when CTest runs them on the build machine.
-find_program(FWSEND_WINE wine)
-if(FWSEND_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${FWSEND_WINE})
+# Static, so the programs run on a bare Windows machine with no MinGW
+# libraries beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+find_program(WINE_PROGRAM wine)
+if(WINE_PROGRAM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
 endif()
