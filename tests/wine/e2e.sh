@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end runs of the Windows fwsend.exe under wine against the simulated
-# target on a Linux pseudo-terminal, reached as COM5 through wine's
-# dosdevices link. Run from the project root:
+# target on a Linux pseudo-terminal, reached as COM5 and as COM12 through
+# wine's dosdevices links. Run from the project root:
 #   tests/wine/e2e.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 # WINEPREFIX must name an initialised prefix with a running wineserver.
 set -u
@@ -30,6 +30,7 @@ start_target() {
         exit 1
     fi
     ln -sfn "$slave" "$WINEPREFIX/dosdevices/com5"
+    ln -sfn "$slave" "$WINEPREFIX/dosdevices/com12"
 }
 stop_target() {
     # The wineserver takes the pty as its controlling terminal: it goes first.
@@ -86,6 +87,14 @@ else
     echo "FAIL the target's frames differ from the file"
     failures=$((failures + 1))
 fi
+
+# COM10 and above open only as \\.\COMn, as on Windows: under wine too, a
+# plain "COM12" is looked for as a file and not found.
+start_target
+run_fwsend "-F$sample" -COM12 -115200
+stop_target
+check "an upload through COM12 succeeds" 0 \
+    "$banner"$'Connection with Serial Com-Port COM12...\n'"$progress"$'\rTransferring.. 100% done.  \nTarget updated successfully.\n'
 
 start_target --silent
 run_fwsend "-F$sample" -COM5 -115200
