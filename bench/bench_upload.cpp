@@ -192,7 +192,7 @@ Run MinimalClient(const std::string& slavePath, const std::vector<std::uint8_t>&
 // What the drain's wait really is on this machine: the tool's own ComPort
 // reading one byte with the drain's timeout from the target's line, which
 // stays silent, under the same load as the uploads (the target spinning).
-// The nominal 2 ms plus the timer's wake-up latency.
+// The nominal 2 ms plus whatever the waiter could not make up of its late wakes.
 double MeasuredDrainWait(const std::vector<std::string>& targetOptions, const std::string& dir) {
     Target target(targetOptions, dir + "/received.bin");
     if (target.SlavePath().empty()) return -1;

@@ -1,5 +1,6 @@
 #include "platform/posix/deadline_waiter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <poll.h>
@@ -13,6 +14,7 @@
 namespace {
 
 using Result = DeadlineWaiter::Result;
+using Clock = DeadlineWaiter::Clock;
 
 Result resultOf(const pollfd& entry, short events)
 {
@@ -22,10 +24,10 @@ Result resultOf(const pollfd& entry, short events)
 }
 
 // Without a timer: a poll timeout, to the nanosecond where ppoll exists.
-int pollUntil(pollfd& entry, DeadlineWaiter::Clock::time_point deadline)
+int pollUntil(pollfd& entry, Clock::time_point wakeAt)
 {
-    auto const left = deadline - DeadlineWaiter::Clock::now();
-    if (left <= DeadlineWaiter::Clock::duration::zero())
+    auto const left = wakeAt - Clock::now();
+    if (left <= Clock::duration::zero())
         return 0;
 #ifdef __linux__
     auto const ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
@@ -35,6 +37,22 @@ int pollUntil(pollfd& entry, DeadlineWaiter::Clock::time_point deadline)
     auto const ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return ::poll(&entry, 1, ms > 1000000000 ? 1000000000 : static_cast<int>(ms));
 #endif
+}
+
+// Awake for the last moments before the deadline: the descriptor is asked
+// without sleeping until it is ready or the deadline has passed.
+Result watchUntil(int fd, short events, Clock::time_point deadline)
+{
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        int const result = ::poll(&entry, 1, 0);
+        if (result < 0 && errno != EINTR)
+            return Result::Failed;
+        if (result > 0)
+            return resultOf(entry, events);
+        if (Clock::now() >= deadline)
+            return Result::TimedOut;
+    }
 }
 
 } // namespace
@@ -47,7 +65,7 @@ DeadlineWaiter::DeadlineWaiter()
 }
 
 DeadlineWaiter::DeadlineWaiter(DeadlineWaiter&& other) noexcept
-    : timer_(std::exchange(other.timer_, -1))
+    : timer_(std::exchange(other.timer_, -1)), lead_(other.lead_)
 {
 }
 
@@ -56,6 +74,7 @@ DeadlineWaiter& DeadlineWaiter::operator=(DeadlineWaiter&& other) noexcept
     if (this != &other) {
         release();
         timer_ = std::exchange(other.timer_, -1);
+        lead_ = other.lead_;
     }
     return *this;
 }
@@ -72,11 +91,11 @@ void DeadlineWaiter::release()
     timer_ = -1;
 }
 
-bool DeadlineWaiter::armTimer(Clock::time_point deadline)
+bool DeadlineWaiter::armTimer(Clock::time_point wakeAt)
 {
 #ifdef __linux__
     // steady_clock is CLOCK_MONOTONIC. A zero value would disarm the timer.
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count();
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wakeAt.time_since_epoch()).count();
     if (ns <= 0)
         ns = 1;
     itimerspec when{};
@@ -84,24 +103,47 @@ bool DeadlineWaiter::armTimer(Clock::time_point deadline)
     when.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
     return ::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &when, nullptr) == 0;
 #else
-    (void)deadline;
+    (void)wakeAt;
     return false;
 #endif
 }
 
-Result DeadlineWaiter::waitFor(int fd, short events, std::optional<Clock::time_point> deadline)
+// A moving average over about the last eight timed wakes; a single wake
+// delayed by a busy machine moves it by at most an eighth of longestLead.
+void DeadlineWaiter::learnLateness(Clock::duration lateness)
 {
-    if (deadline && Clock::now() >= *deadline)
-        return Result::TimedOut;
-    bool const timed = deadline && timer_ >= 0 && armTimer(*deadline);
+    auto const sample = std::clamp<Clock::duration>(lateness, Clock::duration::zero(), longestLead);
+    lead_ += (sample - lead_) / 8;
+}
 
+DeadlineWaiter::Result DeadlineWaiter::waitFor(int fd, short events,
+                                               std::optional<Clock::time_point> deadline)
+{
+    if (!deadline)
+        return sleepUntil(fd, events, std::nullopt);
+    auto const wakeAt = *deadline - lead_;
+    bool const sleeps = Clock::now() < wakeAt;
+    if (sleeps) {
+        Result const result = sleepUntil(fd, events, wakeAt);
+        if (result != Result::TimedOut)
+            return result;
+        learnLateness(Clock::now() - wakeAt);
+    }
+    return watchUntil(fd, events, *deadline);
+}
+
+// Until the descriptor is ready or wakeAt (none: for ever) has passed.
+DeadlineWaiter::Result DeadlineWaiter::sleepUntil(int fd, short events,
+                                                  std::optional<Clock::time_point> wakeAt)
+{
+    bool const timed = wakeAt && timer_ >= 0 && armTimer(*wakeAt);
     for (;;) {
         pollfd entries[2] = {{fd, events, 0}, {timer_, POLLIN, 0}};
         int result = 0;
         if (timed)
             result = ::poll(entries, 2, -1);
-        else if (deadline)
-            result = pollUntil(entries[0], *deadline);
+        else if (wakeAt)
+            result = pollUntil(entries[0], *wakeAt);
         else
             result = ::poll(entries, 1, -1);
         if (result < 0) {
@@ -111,7 +153,7 @@ Result DeadlineWaiter::waitFor(int fd, short events, std::optional<Clock::time_p
         }
         if (entries[0].revents != 0)
             return resultOf(entries[0], events);
-        if (timed ? entries[1].revents != 0 : (deadline && Clock::now() >= *deadline))
+        if (timed ? entries[1].revents != 0 : (wakeAt && Clock::now() >= *wakeAt))
             return Result::TimedOut;
     }
 }

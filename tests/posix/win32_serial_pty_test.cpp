@@ -140,7 +140,7 @@ TEST_F(PtyPort, TimeoutsReadBack)
     EXPECT_EQ(got.WriteTotalTimeoutConstant, 7u);
 }
 
-TEST_F(PtyPort, DrainReadTimesOutInAboutTwoMilliseconds)
+TEST_F(PtyPort, DrainReadTimesOutAfterTwoMillisecondsNotBefore)
 {
     setTimeouts(timeouts(1, 1, 1));
     std::vector<std::uint8_t> buffer(1);
@@ -149,7 +149,7 @@ TEST_F(PtyPort, DrainReadTimesOutInAboutTwoMilliseconds)
     auto const elapsed = Clock::now() - start;
     EXPECT_TRUE(ok);
     EXPECT_EQ(n, 0u);
-    EXPECT_GE(elapsed, std::chrono::microseconds(1900));
+    EXPECT_GE(elapsed, milliseconds(2));
     EXPECT_LT(elapsed, milliseconds(500));
 }
 
