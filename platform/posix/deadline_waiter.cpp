@@ -121,9 +121,11 @@ DeadlineWaiter::Result DeadlineWaiter::waitFor(int fd, short events,
 {
     if (!deadline)
         return sleepUntil(fd, events, std::nullopt);
+    auto const now = Clock::now();
+    if (now >= *deadline)
+        return Result::TimedOut;
     auto const wakeAt = *deadline - lead_;
-    bool const sleeps = Clock::now() < wakeAt;
-    if (sleeps) {
+    if (now < wakeAt) {
         Result const result = sleepUntil(fd, events, wakeAt);
         if (result != Result::TimedOut)
             return result;

@@ -14,7 +14,6 @@ namespace {
 
 using Clock = DeadlineWaiter::Clock;
 using Result = DeadlineWaiter::Result;
-using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 class Pipe {
