@@ -3,9 +3,10 @@
 //
 //   stand-helper attach HOST PORT BUSID   import a USB device over USB/IP and
 //                                         hand its connection to vhci-hcd
-//   stand-helper line DEVICE              print what the driver holds for a
-//                                         terminal: rate, framing, flow
-//                                         control, raw mode, DTR and RTS
+//   stand-helper line PID DEVICE          print what the driver holds for the
+//                                         terminal that process PID has open:
+//                                         rate, framing, flow control, raw
+//                                         mode, DTR and RTS
 
 #include <cerrno>
 #include <cstdint>
@@ -21,7 +22,10 @@
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <dirent.h>
 
 namespace {
 
@@ -139,9 +143,30 @@ int Attach(const char* host, const char* port, const char* busid) {
     return 0;  // the kernel holds its own reference to the connection
 }
 
-int Line(const char* device) {
-    // A second open of a port already open leaves its modem lines alone.
-    Fd tty(::open(device, O_RDWR | O_NOCTTY | O_NONBLOCK));
+// A duplicate of the descriptor through which process pid has device open.
+// Opening the device again would not do: every open of a Linux tty raises
+// DTR and RTS.
+int BorrowDescriptor(int pid, const char* device) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* fds = ::opendir(folder.c_str());
+    if (fds == nullptr) return -1;
+    int number = -1;
+    while (dirent* entry = ::readdir(fds)) {
+        char target[256] = {};
+        const std::string link = folder + "/" + entry->d_name;
+        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && std::strcmp(target, device) == 0) {
+            number = std::atoi(entry->d_name);
+        }
+    }
+    ::closedir(fds);
+    if (number < 0) return -1;
+    Fd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (process.Get() < 0) return -1;
+    return static_cast<int>(::syscall(SYS_pidfd_getfd, process.Get(), number, 0));
+}
+
+int Line(const char* pid, const char* device) {
+    Fd tty(BorrowDescriptor(std::atoi(pid), device));
     if (tty.Get() < 0) return Fail(device);
     termios2 settings{};
     if (::ioctl(tty.Get(), TCGETS2, &settings) != 0) return Fail("TCGETS2");
@@ -167,7 +192,7 @@ int Line(const char* device) {
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "attach" && argc == 5) return Attach(argv[2], argv[3], argv[4]);
-    if (command == "line" && argc == 3) return Line(argv[2]);
-    std::fprintf(stderr, "usage: stand-helper attach HOST PORT BUSID | line DEVICE\n");
+    if (command == "line" && argc == 4) return Line(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: stand-helper attach HOST PORT BUSID | line PID DEVICE\n");
     return 2;
 }

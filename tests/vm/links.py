@@ -10,6 +10,8 @@ import threading
 import time
 import tty
 
+from vm import die_with_parent
+
 
 class Target:
     """fwsend-target on its own pseudo-terminal, recording accepted frames."""
@@ -17,7 +19,8 @@ class Target:
     def __init__(self, program, work, name, options=()):
         self.out_path = os.path.join(work, name + ".frames")
         self.process = subprocess.Popen([program, "--out", self.out_path, *options],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        preexec_fn=die_with_parent)
         pty_path = self.process.stdout.readline().decode().strip()
         self.fd = os.open(pty_path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         tty.setraw(self.fd)

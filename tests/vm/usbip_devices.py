@@ -236,6 +236,7 @@ class UsbipServer:
         self.listener.listen(4)
         self.port = self.listener.getsockname()[1]
         self.connections = {}
+        self.unplugged = {}  # busid: when its connection was last dropped
         self.lock = threading.Lock()
         threading.Thread(target=self._accept, daemon=True).start()
 
@@ -252,6 +253,7 @@ class UsbipServer:
         with self.lock:
             conn = self.connections.pop(busid, None)
         if conn is not None:
+            self.unplugged[busid] = time.monotonic()
             try:
                 conn.shutdown(socket.SHUT_RDWR)
             except OSError:

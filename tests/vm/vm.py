@@ -2,8 +2,10 @@
 unpacked into the build tree, an initramfs built around them, QEMU started
 with the devices under test, and a shell on the guest's console."""
 
+import ctypes
 import glob
 import os
+import signal
 import shutil
 import socket
 import subprocess
@@ -33,6 +35,12 @@ while IFS= read -r line; do eval "$line"; done
 
 PASSWD = "root:x:0:0:root:/root:/bin/sh\nuser:x:1000:1000:user:/tmp:/bin/sh\n"
 GROUP = "root:x:0:\ndialout:x:20:user\nuser:x:1000:\n"
+
+
+def die_with_parent():
+    """For a child process: end it when the stand ends, however it ends."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
 class Unavailable(Exception):
@@ -209,7 +217,7 @@ class Machine:
                 "-trace", "serial_update_parameters", "-trace", "serial_write",
                 "-trace", "usb_serial_*"]
         started = time.monotonic()
-        self.qemu = subprocess.Popen(args, stdin=subprocess.DEVNULL,
+        self.qemu = subprocess.Popen(args, stdin=subprocess.DEVNULL, preexec_fn=die_with_parent,
                                      stdout=open(os.path.join(self.work, "qemu.out"), "w"),
                                      stderr=subprocess.STDOUT)
         self.console = self._connect(self.sock("console"))

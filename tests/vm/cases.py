@@ -1,0 +1,329 @@
+"""The cases the stand runs, in order. Each takes the running stand and
+fails through check()."""
+
+import os
+import time
+
+from common import (CP2102_PRODUCT, DUAL_PRODUCT, IMAGES, IN_USE, NOT_RESPONDING, RATES,
+                    SUCCESS, check)
+
+FW_ARGS = {
+    "uart": "-COM2",
+    "ftdi": '-T1 -D"QEMU USB SERIAL"',
+    "cp2102": '-T2 -D"%s"' % CP2102_PRODUCT,
+    "dual-a": '-T1 -D"%s A"' % DUAL_PRODUCT,
+    "dual-b": '-T1 -D"%s B"' % DUAL_PRODUCT,
+}
+
+# Cases that show a fault not mended yet: reported as expected failures, and
+# as a failure once they pass, so that this list is kept true.
+EXPECTED_FAILURES = {
+    "rates_uart": "a rate the driver did not take fails the open, with the reason on stderr",
+    "rates_qemu_ftdi": "FTDI rates below 183 baud are refused, with the reason on stderr",
+    "rates_cp2102": "a rate the driver did not take fails the open, with the reason on stderr",
+    "rates_dual_ftdi": "FTDI rates below 183 baud are refused, with the reason on stderr",
+    "latency_timer_restored": "the latency timer is restored on close",
+    "second_fwsend_refused": "the lock file is checked before the open, with the reason on stderr",
+    "dual_channels": "FTDI channels are lettered by bNumInterfaces",
+    "verdict_wait_after_drain": "a write returns once the bytes have left the driver",
+}
+
+
+def guest_tty(stand, link):
+    if link == "uart":
+        return "/dev/ttyS1"
+    product, interface = {"ftdi": ("QEMU USB SERIAL", 0), "cp2102": (CP2102_PRODUCT, 0),
+                          "dual-a": (DUAL_PRODUCT, 0), "dual-b": (DUAL_PRODUCT, 1)}[link]
+    device = stand.usb_device_dir(product)
+    status, out = stand.machine.run("ls %s/*:1.%d/ | grep ttyUSB" % (device, interface))
+    check(status == 0, "no tty on interface %d of %s" % (interface, product))
+    return "/dev/" + out.split()[0]
+
+
+def parse_fields(line):
+    return dict(field.split("=", 1) for field in line.split() if "=" in field)
+
+
+def uart_state(lines):
+    """What QEMU's second 16550 was last programmed with, from its trace:
+    rate and framing from the last parameter update with even parity (the
+    console runs without), DTR and RTS from the last write to its modem
+    control register. The console never writes that register while its
+    shell holds it open."""
+    state = {}
+    for line in lines:
+        if line.startswith("serial_update_parameters") and "parity='E'" in line:
+            f = parse_fields(line)
+            state["baud"] = int(f["baudrate"])
+            state["framing"] = "%s%s%s" % (f["data"], f["parity"].strip("'"), f["stop"])
+        elif line.startswith("serial_write") and " addr 0x04 " in line:
+            value = int(line.split()[-1], 16)
+            state["dtr"], state["rts"] = bool(value & 1), bool(value & 2)
+            state.setdefault("mcr_writes", []).append(value)
+    return state
+
+
+def qemu_ftdi_state(lines):
+    """What QEMU's FTDI converter was last programmed with, from its trace."""
+    state = {}
+    for line in lines:
+        words = line.replace(",", "").split()
+        if line.startswith("usb_serial_set_baud"):
+            state["baud"] = int(words[-1])
+        elif line.startswith("usb_serial_set_data"):
+            # "parity N, data bits 8, stop bits 1"
+            state["framing"] = "%s%s%s" % (words[-4], words[-7], words[-1])
+        elif line.startswith("usb_serial_set_flow_control"):
+            state["flow"] = int(words[-1])
+        elif line.startswith("usb_serial_handle_control") and "control 0x4001" in line:
+            value = int(words[-1], 16)
+            if value & 0x100:
+                state["dtr"] = bool(value & 1)
+            if value & 0x200:
+                state["rts"] = bool(value & 2)
+            state.setdefault("mcr_writes", []).append(value)
+    return state
+
+
+def device_state(stand, link, since=0):
+    """What the device behind link holds now, as the device itself saw it."""
+    if link == "uart":
+        return uart_state(stand.machine.trace_since(since))
+    if link == "ftdi":
+        return qemu_ftdi_state(stand.machine.trace_since(since))
+    port = stand.links[link].port
+    return {"baud": port.baud, "framing": port.framing, "flow": port.flow,
+            "dtr": port.dtr, "rts": port.rts, "latency": port.latency}
+
+
+def start_in_background(stand, link, rate, image="twenty", options=("--delay", "150")):
+    target = stand.target(link, options)
+    stand.links[link].plug(target)
+    stand.machine.run("fw -F/images/%s.txt -%d %s >/tmp/bg 2>&1 & echo $! >/tmp/bgpid"
+                      % (image, rate, FW_ARGS[link]))
+    return target
+
+
+def finish_background(stand, link, target, image="twenty"):
+    status, _ = stand.machine.run("wait $(cat /tmp/bgpid)", 120)
+    _, out = stand.machine.run("cat /tmp/bg")
+    stand.links[link].plug(None)
+    received = target.stop()
+    check(status == 0 and SUCCESS in out, "the upload through %s failed: %s" % (link, out[-200:]))
+    check(received == IMAGES[image], "the upload through %s was not byte-exact" % link)
+
+
+def case_upload_uart_by_number(stand):
+    stand.expect_upload("uart", "-115200 -COM2")
+
+
+def case_upload_uart_by_path(stand):
+    stand.expect_upload("uart", "-57600 -COM/dev/ttyS1")
+
+
+def case_upload_qemu_ftdi(stand):
+    stand.expect_upload("ftdi", "-115200 " + FW_ARGS["ftdi"])
+
+
+def case_upload_cp2102(stand):
+    stand.expect_upload("cp2102", "-115200 " + FW_ARGS["cp2102"])
+
+
+def case_upload_dual_ftdi(stand):
+    stand.expect_upload("dual-b", "-115200 " + FW_ARGS["dual-b"])
+
+
+def case_settings_while_held(stand):
+    """8E1 on the UART, 8N1 on the USB links, no flow control, raw, DTR and
+    RTS low: as the guest's driver reports them and as the device was
+    programmed."""
+    for link in ("uart", "ftdi", "cp2102", "dual-a"):
+        device = guest_tty(stand, link)
+        framing = "8E1" if link == "uart" else "8N1"
+        target = start_in_background(stand, link, 19200)
+        stand.machine.run("sleep 1.5")
+        status, out = stand.machine.run("stand-helper line $(pidof fwsend) " + device)
+        held = device_state(stand, link)
+        finish_background(stand, link, target)
+        guest = parse_fields(out)
+        check(status == 0 and guest.get("speed") == "19200" and guest.get("framing") == framing and
+              guest.get("crtscts") == "0" and guest.get("ixon") == "0" and guest.get("ixoff") == "0" and
+              guest.get("raw") == "1" and guest.get("dtr") == "0" and guest.get("rts") == "0",
+              "%s: the driver holds %s" % (link, out.strip()))
+        check(held.get("baud") is not None and abs(held["baud"] - 19200) <= 19200 * 0.03 and
+              held.get("framing") == framing and held.get("dtr") is False and held.get("rts") is False and
+              held.get("flow") in (None, 0, "none"),
+              "%s: the device holds %s" % (link, held))
+        stand.log("    %s: driver %s; device %s" % (link, out.strip(), held))
+
+
+def check_rates(stand, link):
+    """Each rate either runs on the device within 3 %, or fwsend refuses the
+    open and says why."""
+    problems = []
+    for rate in RATES:
+        status, stdout, stderr, received = stand.upload(link, "-%d %s" % (rate, FW_ARGS[link]), "small")
+        held = device_state(stand, link).get("baud")
+        if status == 0:
+            if received != IMAGES["small"]:
+                problems.append("%d: upload not byte-exact" % rate)
+            elif held is None or abs(held - rate) > rate * 0.03:
+                problems.append("%d: reported success, the device runs at %s" % (rate, held))
+        elif IN_USE not in stdout or not stderr.strip():
+            problems.append("%d: failed without saying why: %r %r" % (rate, stdout[-60:], stderr))
+        else:
+            stand.log("    %s %d refused: %s" % (link, rate, stderr.strip()))
+    check(not problems, "; ".join(problems))
+
+
+def case_rates_uart(stand):
+    check_rates(stand, "uart")
+
+
+def case_rates_qemu_ftdi(stand):
+    check_rates(stand, "ftdi")
+
+
+def case_rates_cp2102(stand):
+    check_rates(stand, "cp2102")
+
+
+def case_rates_dual_ftdi(stand):
+    check_rates(stand, "dual-a")
+
+
+def case_latency_timer_restored(stand):
+    """ftdi_sio's latency timer is 1 ms while fwsend holds the port and as
+    before once it has gone."""
+    for link in ("dual-a", "ftdi"):
+        path = "/sys/class/tty/%s/device/latency_timer" % guest_tty(stand, link)[5:]
+        # The driver's own default, whatever an earlier run left behind.
+        _, before = stand.machine.run("echo 16 > %s; cat %s" % (path, path))
+        target = start_in_background(stand, link, 115200)
+        stand.machine.run("sleep 1.5")
+        _, during = stand.machine.run("cat " + path)
+        chip_during = device_state(stand, link).get("latency")
+        finish_background(stand, link, target)
+        _, after = stand.machine.run("cat " + path)
+        stand.log("    %s: latency timer %s before, %s while held, %s after" % (
+            link, before.strip(), during.strip(), after.strip()))
+        check(during.strip() == "1", "%s: latency timer %s while held" % (link, during.strip()))
+        check(after.strip() == before.strip(),
+              "%s: latency timer %s after the run, %s before" % (link, after.strip(), before.strip()))
+        if link == "dual-a":
+            check(chip_during == 1 and device_state(stand, link)["latency"] == int(before),
+                  "the chip's latency timer was not restored")
+
+
+def case_second_fwsend_refused(stand):
+    """A second fwsend on a port in use, as root and as an ordinary user:
+    refused with a reason, and the first upload's modem lines never change."""
+    stand.machine.run("chgrp dialout /dev/ttyS1 /dev/ttyUSB*; chmod 660 /dev/ttyS1 /dev/ttyUSB*")
+    for link in ("uart", "dual-a"):
+        target = start_in_background(stand, link, 115200)
+        stand.machine.run("sleep 1")
+        mark = stand.machine.trace_mark()
+        port = stand.links[link].port if link != "uart" else None
+        changes_before = len(port.line_changes) if port else 0
+        runs = {
+            "root": "fw -F/images/small.txt -115200 %s" % FW_ARGS[link],
+            "user": "su -s /bin/sh -c 'fwsend -F/images/small.txt -115200 %s >/tmp/out 2>/tmp/err' user; "
+                    "s=$?; cat /tmp/out; printf '\\n@@ERR\\n'; cat /tmp/err; [ $s = 0 ]" % FW_ARGS[link],
+        }
+        results = {who: stand.machine.run(command) for who, command in runs.items()}
+        if link == "uart":
+            pulses = uart_state(stand.machine.trace_since(mark)).get("mcr_writes", [])
+        else:
+            pulses = port.line_changes[changes_before:]
+        finish_background(stand, link, target)
+        for who, (status, out) in results.items():
+            stdout, _, stderr = out.partition("\n@@ERR\n")
+            check(status != 0 and IN_USE in stdout and stderr.strip(),
+                  "%s as %s: %r %r" % (link, who, stdout[-100:], stderr))
+            stand.log("    %s as %s refused: %s" % (link, who, stderr.strip()))
+        check(not pulses, "%s: the first upload's modem lines changed: %s" % (link, pulses))
+
+
+def case_dual_channels(stand):
+    """Channel A and B reach interface 0 and 1 only; with interface 0
+    unbound from ftdi_sio, B still reaches interface 1."""
+    a, b = stand.dual.ports
+    for link, other in (("dual-a", b), ("dual-b", a)):
+        before = other.received
+        stand.expect_upload(link, "-115200 " + FW_ARGS[link], "small")
+        check(other.received == before, "%s also reached the other interface" % link)
+    busid = os.path.basename(stand.usb_device_dir(DUAL_PRODUCT))
+    status, out = stand.machine.run("echo %s:1.0 > /sys/bus/usb/drivers/ftdi_sio/unbind" % busid)
+    check(status == 0, "unbind: " + out)
+    try:
+        before = a.received
+        stand.expect_upload("dual-b", "-115200 " + FW_ARGS["dual-b"], "small")
+        check(a.received == before, "channel B reached interface 0")
+        status, stdout, _, _ = stand.upload("dual-b", '-115200 -T1 -D"%s"' % DUAL_PRODUCT, "small")
+        check(status != 0 and IN_USE in stdout, "the bare product string opened channel B")
+    finally:
+        stand.machine.run("echo %s:1.0 > /sys/bus/usb/drivers/ftdi_sio/bind" % busid)
+
+
+def case_verdict_wait_after_drain(stand):
+    """A 4 KiB frame at 4800 baud, taken by the host at the wire rate and
+    answered at once: the verdict wait starts once the frame has left the
+    driver (about 9 s of it sit in the UART's queue when write returns)."""
+    stand.expect_upload("uart", "-4800 -COM2", "slow", rate=4800 / 11, timeout=120)
+
+
+def case_unplug_mid_upload(stand):
+    """Dropping a USB device's connection mid-upload ends the run with
+    "Target is not responding." within 2 s."""
+    for link, device in (("cp2102", stand.cp2102), ("dual-a", stand.dual)):
+        device.unplug_after = 20000
+        status, stdout, _, _ = stand.upload(link, "-115200 " + FW_ARGS[link], "long")
+        ended = time.monotonic()
+        unplugged = stand.usbip.unplugged.get(device.busid)
+        stand.attach(device)
+        check(status != 0 and stdout.rstrip().endswith(NOT_RESPONDING),
+              "%s: %r" % (link, stdout[-100:]))
+        check(unplugged is not None and ended - unplugged < 2.0,
+              "%s: the run ended %.1f s after the unplug" % (link, ended - unplugged if unplugged else -1))
+        stand.log("    %s: ended %.2f s after the unplug" % (link, ended - unplugged))
+
+
+SYSFS_WALK = (
+    "for t in /sys/class/tty/ttyS1 /sys/class/tty/ttyUSB*; do "
+    " echo \"$t -> $(readlink $t)\"; echo \"$t/device -> $(readlink $t/device)\"; "
+    " d=$(readlink -f $t/device); "
+    " while [ \"$d\" != /sys/devices ] && [ \"$d\" != / ]; do "
+    "  echo \"  $d\"; [ -L $d/driver ] && echo \"    driver -> $(readlink $d/driver)\"; "
+    "  [ -L $d/subsystem ] && echo \"    subsystem -> $(readlink $d/subsystem)\"; "
+    "  for a in idVendor idProduct product manufacturer bcdDevice bNumInterfaces bInterfaceNumber "
+    "bInterfaceClass latency_timer port_number; do "
+    "   [ -f $d/$a ] && echo \"    $a=$(sed 's/^ /_/' $d/$a)\"; done; "
+    "  d=$(dirname $d); done; done")
+
+
+def case_sysfs_chains(stand):
+    """The sysfs chains of every tty under test, recorded in the log."""
+    status, out = stand.machine.run(SYSFS_WALK)
+    check(status == 0, "sysfs walk failed: " + out)
+    stand.sysfs = out
+    stand.log(out.rstrip())
+
+
+CASES = [
+    case_upload_uart_by_number,
+    case_upload_uart_by_path,
+    case_upload_qemu_ftdi,
+    case_upload_cp2102,
+    case_upload_dual_ftdi,
+    case_sysfs_chains,
+    case_settings_while_held,
+    case_rates_uart,
+    case_rates_qemu_ftdi,
+    case_rates_cp2102,
+    case_rates_dual_ftdi,
+    case_latency_timer_restored,
+    case_second_fwsend_refused,
+    case_dual_channels,
+    case_verdict_wait_after_drain,
+    case_unplug_mid_upload,
+]
