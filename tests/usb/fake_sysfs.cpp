@@ -17,10 +17,13 @@ void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path) << text;
 }
 
-// Relative, as the kernel makes its links.
+// Relative, as the kernel makes its links: up to the target's parent and down
+// by the target's name, even where the target is above the link
+// (ttyUSB0/tty/ttyUSB0/device -> ../../../ttyUSB0).
 void Link(const fs::path& from, const fs::path& to) {
     fs::create_directories(from.parent_path());
-    fs::create_directory_symlink(fs::relative(to, from.parent_path()), from);
+    const fs::path up = fs::relative(to.parent_path(), from.parent_path());
+    fs::create_directory_symlink((up / to.filename()).lexically_normal(), from);
 }
 
 std::string HexByte(unsigned value) {

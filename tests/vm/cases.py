@@ -17,16 +17,7 @@ FW_ARGS = {
 
 # Cases that show a fault not mended yet: reported as expected failures, and
 # as a failure once they pass, so that this list is kept true.
-EXPECTED_FAILURES = {
-    "rates_uart": "a rate the driver did not take fails the open, with the reason on stderr",
-    "rates_qemu_ftdi": "FTDI rates below 183 baud are refused, with the reason on stderr",
-    "rates_cp2102": "a rate the driver did not take fails the open, with the reason on stderr",
-    "rates_dual_ftdi": "FTDI rates below 183 baud are refused, with the reason on stderr",
-    "latency_timer_restored": "the latency timer is restored on close",
-    "second_fwsend_refused": "the lock file is checked before the open, with the reason on stderr",
-    "dual_channels": "FTDI channels are lettered by bNumInterfaces",
-    "verdict_wait_after_drain": "a write returns once the bytes have left the driver",
-}
+EXPECTED_FAILURES = {}
 
 
 def guest_tty(stand, link):
@@ -288,11 +279,15 @@ def case_unplug_mid_upload(stand):
         stand.log("    %s: ended %.2f s after the unplug" % (link, ended - unplugged))
 
 
+# Prints, for every serial tty below $S (a sysfs root), its class link and
+# device link, then each folder from the tty's device up to the devices root
+# with its driver and subsystem links and the attributes fwsend's lookup and
+# the kernel's USB serial drivers have; a leading blank shows as "_".
 SYSFS_WALK = (
-    "for t in /sys/class/tty/ttyS1 /sys/class/tty/ttyUSB*; do "
+    "for t in $S/class/tty/ttyS1 $S/class/tty/ttyUSB*; do [ -e $t ] || continue; "
     " echo \"$t -> $(readlink $t)\"; echo \"$t/device -> $(readlink $t/device)\"; "
     " d=$(readlink -f $t/device); "
-    " while [ \"$d\" != /sys/devices ] && [ \"$d\" != / ]; do "
+    " while [ \"$d\" != $S/devices ] && [ \"$d\" != / ]; do "
     "  echo \"  $d\"; [ -L $d/driver ] && echo \"    driver -> $(readlink $d/driver)\"; "
     "  [ -L $d/subsystem ] && echo \"    subsystem -> $(readlink $d/subsystem)\"; "
     "  for a in idVendor idProduct product manufacturer bcdDevice bNumInterfaces bInterfaceNumber "
@@ -301,12 +296,101 @@ SYSFS_WALK = (
     "  d=$(dirname $d); done; done")
 
 
+def parse_walk(text, root):
+    """{tty: {"class": link, "device": link, "levels": [(folder, {name: value})]}},
+    folders and links with the tree's root taken off; driver and subsystem
+    links are attributes named "driver ->" and "subsystem ->"."""
+    chains = {}
+    chain = None
+    for line in text.splitlines():
+        if not line.startswith(" ") and " -> " in line:
+            path, target = line.split(" -> ", 1)
+            tty = path[len(root) + len("/class/tty/"):].split("/")[0]
+            chain = chains.setdefault(tty, {"levels": []})
+            chain["device" if path.endswith("/device") else "class"] = target
+        elif line.startswith("    ") and chain is not None:
+            name, _, value = line.strip().partition("=") if " -> " not in line else \
+                (line.strip().split(" -> ")[0] + " ->", "", line.strip().split(" -> ")[1])
+            chain["levels"][-1][1][name] = value
+        elif line.startswith("  ") and chain is not None:
+            chain["levels"].append((line.strip()[len(root):], {}))
+    return chains
+
+
+def shape(text):
+    """A path or value with the names that differ from machine to machine
+    (controllers, bus and device numbers, tty numbers, hex digits) replaced
+    by placeholders."""
+    import re
+    text = re.sub(r"ttyUSB\d+", "ttyUSB#", text)
+    text = re.sub(r"\b\d+-[\d.]+(:\d+\.\d+)?", lambda m: "D" + (":C.I" if m.group(1) else ""), text)
+    text = re.sub(r"^(.*?/)?usb\d+(/|$)", r".../usb#\2", text)
+    text = re.sub(r"^(\.\./)+", "../", text)
+    if re.fullmatch(r"_?[0-9a-f]+", text):
+        text = re.sub(r"[0-9a-f]", "h", text)
+    return text
+
+
+def compare_chains(real, fake):
+    """What differs between a fake chain and the real one: the class and
+    device links, and for the port, interface, USB device and root hub each
+    attribute the fake has (the real one may have more)."""
+    problems = []
+    for link in ("class", "device"):
+        if shape(real[link]) != shape(fake[link]):
+            problems.append("%s link %s, fake %s" % (link, real[link], fake[link]))
+    levels = zip(real["levels"][:4], fake["levels"][:4])
+    for level, ((real_dir, real_attrs), (fake_dir, fake_attrs)) in enumerate(levels):
+        if shape(os.path.basename(real_dir)) != shape(os.path.basename(fake_dir)):
+            problems.append("folder %s, fake %s" % (real_dir, fake_dir))
+        for name, value in fake_attrs.items():
+            if name not in real_attrs:
+                problems.append("%s has no %s" % (real_dir, name))
+            elif name in ("product", "manufacturer") and level == 3:
+                continue  # text: the root hub's names its host controller
+            elif name in ("latency_timer", "port_number"):
+                if not (real_attrs[name].isdigit() and value.isdigit()):
+                    problems.append("%s/%s is %r, fake %r" % (real_dir, name, real_attrs[name], value))
+            elif shape(real_attrs[name].split("/bus/")[-1]) != shape(value.split("/bus/")[-1]):
+                problems.append("%s/%s is %r, fake %r" % (real_dir, name, real_attrs[name], value))
+    return problems
+
+
 def case_sysfs_chains(stand):
-    """The sysfs chains of every tty under test, recorded in the log."""
-    status, out = stand.machine.run(SYSFS_WALK)
+    """The sysfs chains of every tty under test, recorded in the log, and the
+    unit tests' fake trees checked against them: the same folder shapes,
+    attribute names and formats."""
+    status, out = stand.machine.run("S=/sys; " + SYSFS_WALK)
     check(status == 0, "sysfs walk failed: " + out)
-    stand.sysfs = out
     stand.log(out.rstrip())
+    real = parse_walk(out, "/sys")
+    if not stand.args.fake_sysfs_tree:
+        return
+    import subprocess
+    tree = subprocess.Popen([stand.args.fake_sysfs_tree], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    try:
+        root = tree.stdout.readline().strip()
+        walked = subprocess.run(["sh", "-c", "S=%s; %s" % (root, SYSFS_WALK)], capture_output=True, text=True)
+    finally:
+        tree.stdin.close()
+        tree.wait()
+    fake = parse_walk(walked.stdout, root)
+    check(len(fake) == 4, "the fake tree has %d ttys: %s" % (len(fake), walked.stdout[:300]))
+
+    def key(chain):  # product and interface number
+        levels = chain["levels"]
+        return levels[2][1].get("product"), levels[1][1].get("bInterfaceNumber")
+
+    real_by_key = {key(c): c for tty, c in real.items() if tty.startswith("ttyUSB")}
+    problems = []
+    for tty, chain in sorted(fake.items()):
+        match = real_by_key.get(key(chain))
+        if match is None:
+            problems.append("no real tty for the fake %s %s" % (tty, key(chain)))
+            continue
+        problems += ["%s: %s" % (tty, p) for p in compare_chains(match, chain)]
+    check(not problems, "the fake tree differs from the kernel's:\n" + "\n".join(problems))
+    stand.log("    the fake tree's %d chains have the kernel's shapes" % len(fake))
 
 
 CASES = [

@@ -125,6 +125,7 @@ def main():
     parser.add_argument("--fwsend", required=True, help="the statically linked fwsend")
     parser.add_argument("--helper", required=True, help="the statically linked stand-helper")
     parser.add_argument("--target", required=True, help="fwsend-target")
+    parser.add_argument("--fake-sysfs-tree", help="lays out the unit tests' fake sysfs tree")
     parser.add_argument("cases", nargs="*", help="run only these cases")
     args = parser.parse_args()
     args.work = os.path.abspath(args.work)
