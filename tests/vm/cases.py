@@ -2,6 +2,8 @@
 fails through check()."""
 
 import os
+import re
+import subprocess
 import time
 
 from common import (CP2102_PRODUCT, DUAL_PRODUCT, IMAGES, IN_USE, NOT_RESPONDING, RATES,
@@ -87,21 +89,28 @@ def device_state(stand, link, since=0):
             "dtr": port.dtr, "rts": port.rts, "latency": port.latency}
 
 
-def start_in_background(stand, link, rate, image="twenty", options=("--delay", "150")):
-    target = stand.target(link, options)
+def start_in_background(stand, link, rate, verdict_delay_ms=250):
+    """Starts an upload of the twenty-frame image that answers each frame
+    after verdict_delay_ms, and returns once the first frame is accepted:
+    fwsend then holds the port for at least 19 more delays."""
+    target = stand.target(link, ("--delay", str(verdict_delay_ms)))
     stand.links[link].plug(target)
-    stand.machine.run("fw -F/images/%s.txt -%d %s >/tmp/bg 2>&1 & echo $! >/tmp/bgpid"
-                      % (image, rate, FW_ARGS[link]))
+    stand.machine.run("fw -F/images/twenty.txt -%d %s >/tmp/bg 2>&1 & echo $! >/tmp/bgpid"
+                      % (rate, FW_ARGS[link]))
+    deadline = time.monotonic() + 30
+    while os.path.getsize(target.out_path) == 0:
+        check(time.monotonic() < deadline, "%s: the first frame never arrived" % link)
+        time.sleep(0.02)
     return target
 
 
-def finish_background(stand, link, target, image="twenty"):
+def finish_background(stand, link, target):
     status, _ = stand.machine.run("wait $(cat /tmp/bgpid)", 120)
     _, out = stand.machine.run("cat /tmp/bg")
     stand.links[link].plug(None)
     received = target.stop()
     check(status == 0 and SUCCESS in out, "the upload through %s failed: %s" % (link, out[-200:]))
-    check(received == IMAGES[image], "the upload through %s was not byte-exact" % link)
+    check(received == IMAGES["twenty"], "the upload through %s was not byte-exact" % link)
 
 
 def case_upload_uart_by_number(stand):
@@ -132,7 +141,6 @@ def case_settings_while_held(stand):
         device = guest_tty(stand, link)
         framing = "8E1" if link == "uart" else "8N1"
         target = start_in_background(stand, link, 19200)
-        stand.machine.run("sleep 1.5")
         status, out = stand.machine.run("stand-helper line $(pidof fwsend) " + device)
         held = device_state(stand, link)
         finish_background(stand, link, target)
@@ -191,7 +199,6 @@ def case_latency_timer_restored(stand):
         # The driver's own default, whatever an earlier run left behind.
         _, before = stand.machine.run("echo 16 > %s; cat %s" % (path, path))
         target = start_in_background(stand, link, 115200)
-        stand.machine.run("sleep 1.5")
         _, during = stand.machine.run("cat " + path)
         chip_during = device_state(stand, link).get("latency")
         finish_background(stand, link, target)
@@ -211,8 +218,8 @@ def case_second_fwsend_refused(stand):
     refused with a reason, and the first upload's modem lines never change."""
     stand.machine.run("chgrp dialout /dev/ttyS1 /dev/ttyUSB*; chmod 660 /dev/ttyS1 /dev/ttyUSB*")
     for link in ("uart", "dual-a"):
-        target = start_in_background(stand, link, 115200)
-        stand.machine.run("sleep 1")
+        # Time for two refused runs while the first upload goes on.
+        target = start_in_background(stand, link, 115200, verdict_delay_ms=400)
         mark = stand.machine.trace_mark()
         port = stand.links[link].port if link != "uart" else None
         changes_before = len(port.line_changes) if port else 0
@@ -321,7 +328,6 @@ def shape(text):
     """A path or value with the names that differ from machine to machine
     (controllers, bus and device numbers, tty numbers, hex digits) replaced
     by placeholders."""
-    import re
     text = re.sub(r"ttyUSB\d+", "ttyUSB#", text)
     text = re.sub(r"\b\d+-[\d.]+(:\d+\.\d+)?", lambda m: "D" + (":C.I" if m.group(1) else ""), text)
     text = re.sub(r"^(.*?/)?usb\d+(/|$)", r".../usb#\2", text)
@@ -366,7 +372,6 @@ def case_sysfs_chains(stand):
     real = parse_walk(out, "/sys")
     if not stand.args.fake_sysfs_tree:
         return
-    import subprocess
     tree = subprocess.Popen([stand.args.fake_sysfs_tree], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
     try:
         root = tree.stdout.readline().strip()

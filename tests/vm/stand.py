@@ -14,6 +14,7 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import links  # noqa: E402
+from cases import CASES, EXPECTED_FAILURES  # noqa: E402
 import usbip_devices  # noqa: E402
 import vm  # noqa: E402
 
@@ -42,7 +43,8 @@ class Stand:
         self.wait_for("ls /sys/bus/usb-serial/drivers/ftdi_sio | grep -q ttyUSB", "QEMU's FTDI converter")
         self.cp2102 = usbip_devices.Cp2102("1-1", CP2102_PRODUCT)
         self.dual = usbip_devices.DualFtdi("1-2", DUAL_PRODUCT)
-        self.usbip = usbip_devices.UsbipServer([self.cp2102, self.dual])
+        self.usbip = usbip_devices.UsbipServer(
+            [self.cp2102, self.dual], os.path.join(self.args.work, "usb-control-requests.log"))
         self.links["cp2102"] = PortLink(self.cp2102.ports[0])
         self.links["dual-a"] = PortLink(self.dual.ports[0])
         self.links["dual-b"] = PortLink(self.dual.ports[1])
@@ -114,9 +116,6 @@ class PortLink:
 
     def close(self):
         self.port.far = None
-
-
-from cases import CASES, EXPECTED_FAILURES  # noqa: E402
 
 
 def main():

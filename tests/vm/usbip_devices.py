@@ -63,6 +63,7 @@ class Device:
         self.busid = busid
         self.product = product
         self.log = []            # (time, bmRequestType, bRequest, wValue, wIndex, data)
+        self.log_file = None     # where each control request is written too
         self.unplug_after = None  # drop the connection once this many bytes came out
         self.strings = ["", "Stand", product, "ST%s" % busid.replace("-", "")]
 
@@ -88,6 +89,15 @@ class Device:
     def control(self, setup, data):
         request_type, request, value, index, length = struct.unpack("<BBHHH", setup)
         self.log.append((time.monotonic(), request_type, request, value, index, bytes(data)))
+        log_file = self.log_file
+        if log_file is not None:
+            try:
+                log_file.write("%.3f %s type %02x request %02x value %04x index %04x length %d %s\n" % (
+                    time.monotonic(), self.busid, request_type, request, value, index, length,
+                    bytes(data).hex()))
+                log_file.flush()
+            except ValueError:
+                pass  # the stand is closing
         if request_type & 0x60 == 0:
             return self.standard_request(request_type, request, value, index, length)
         return self.vendor_request(request_type, request, value, index, length, data)
@@ -228,8 +238,11 @@ class DualFtdi(Device):
 class UsbipServer:
     """Serves the devices on 127.0.0.1; one connection per imported device."""
 
-    def __init__(self, devices):
+    def __init__(self, devices, log_path):
         self.devices = {d.busid: d for d in devices}
+        self.log_file = open(log_path, "w")
+        for device in devices:
+            device.log_file = self.log_file
         self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self.listener.bind(("127.0.0.1", 0))
@@ -263,6 +276,9 @@ class UsbipServer:
         self.listener.close()
         for busid in list(self.connections):
             self.unplug(busid)
+        for device in self.devices.values():
+            device.log_file = None
+        self.log_file.close()
 
     @staticmethod
     def _read(conn, size):
