@@ -89,7 +89,7 @@ def device_state(stand, link, since=0):
             "dtr": port.dtr, "rts": port.rts, "latency": port.latency}
 
 
-def start_in_background(stand, link, rate, verdict_delay_ms=250):
+def start_in_background(stand, link, rate, verdict_delay_ms=150):
     """Starts an upload of the twenty-frame image that answers each frame
     after verdict_delay_ms, and returns once the first frame is accepted:
     fwsend then holds the port for at least 19 more delays."""

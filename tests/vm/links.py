@@ -60,6 +60,8 @@ class ChardevLink:
             self.bytes_per_second = bytes_per_second
 
     def _pump(self):
+        # The far end is used only under the lock, so that once plug() has
+        # returned no byte goes to or comes from the target unplugged.
         while self.running:
             with self.lock:
                 far, rate, sock = self.far, self.bytes_per_second, self.sock
@@ -78,21 +80,25 @@ class ChardevLink:
                     time.sleep(0.05)
                     continue
                 with self.lock:
-                    far = self.far  # plugged in while this thread waited
-                if far is not None:
-                    self._write(far, data)
+                    if self.far is not None:  # perhaps plugged in while this thread waited
+                        self._write(self.far, data)
                 if rate:
                     time.sleep(len(data) / rate)
             if far is not None and far in readable:
-                try:
-                    data = os.read(far, 65536)
-                except OSError:
-                    data = b""
+                with self.lock:
+                    data = self._read(self.far) if self.far == far else b""
                 if data:
                     try:
                         sock.sendall(data)
                     except OSError:
                         pass
+
+    @staticmethod
+    def _read(fd):
+        try:
+            return os.read(fd, 65536)
+        except OSError:
+            return b""
 
     @staticmethod
     def _write(fd, data):

@@ -112,10 +112,12 @@ class PortLink:
         self.port = port
 
     def plug(self, target, bytes_per_second=None):
-        self.port.far = target.fd if target else None
+        with self.port.far_lock:
+            self.port.far = target.fd if target else None
+            self.port.backlog = b""
 
     def close(self):
-        self.port.far = None
+        self.plug(None)
 
 
 def main():

@@ -52,6 +52,8 @@ class Port:
         self.rts = False
         self.latency = 16
         self.far = None          # a target's pty, or None: data is dropped
+        self.far_lock = threading.Lock()  # held while far is used or changed
+        self.backlog = b""       # from the far end, not yet asked for by the driver
         self.received = 0        # bytes the driver sent out of this port
         self.line_changes = []   # (time, dtr, rts) at every modem-control request
 
@@ -325,7 +327,6 @@ class Session:
         self.device = device
         self.server = server
         self.pending = []  # IN transfers waiting for data: (seqnum, port, length)
-        self.backlog = {id(p): b"" for p in device.ports}
 
     def reply(self, seqnum, status, data=b""):
         self.conn.sendall(struct.pack(">IIIIIiiiii8x", RET_SUBMIT, seqnum, 0, 0, 0,
@@ -336,11 +337,12 @@ class Session:
             fars = [p.far for p in self.device.ports if p.far is not None]
             readable, _, _ = select.select([self.conn] + fars, [], [], 0.05)
             for port in self.device.ports:
-                if port.far is not None and port.far in readable:
-                    try:
-                        self.backlog[id(port)] += os.read(port.far, 4096)
-                    except OSError:
-                        pass
+                with port.far_lock:
+                    if port.far is not None and port.far in readable:
+                        try:
+                            port.backlog += os.read(port.far, 4096)
+                        except OSError:
+                            pass
             self.complete_ins()
             if self.conn in readable:
                 self.command()
@@ -348,10 +350,11 @@ class Session:
     def complete_ins(self):
         still = []
         for seqnum, port, length in self.pending:
-            data = self.backlog[id(port)]
+            with port.far_lock:
+                data = port.backlog
+                packet, taken = self.device.in_packet(port, data, length) if data else (b"", 0)
+                port.backlog = data[taken:]
             if data:
-                packet, taken = self.device.in_packet(port, data, length)
-                self.backlog[id(port)] = data[taken:]
                 self.reply(seqnum, 0, packet)
             else:
                 still.append((seqnum, port, length))
@@ -390,8 +393,9 @@ class Session:
             self.complete_ins()
         else:
             port.received += len(data)
-            if port.far is not None:
-                _write_all(port.far, data)
+            with port.far_lock:
+                if port.far is not None:
+                    _write_all(port.far, data)
             self.conn.sendall(struct.pack(">IIIIIiiiii8x", RET_SUBMIT, seqnum, 0, 0, 0,
                                           0, len(data), 0, 0, 0))
             limit = self.device.unplug_after

@@ -139,6 +139,8 @@ class Machine:
     def prepare(self, programs, files):
         """Fetches and unpacks the packages (once), then builds the
         initramfs with programs in /bin and files at their guest paths."""
+        if shutil.which("qemu-system-x86_64") is None:
+            raise Unavailable("qemu-system-x86_64 not found (Debian: apt-get install qemu-system-x86)")
         kernel_deb, busybox_deb = fetch_packages(self.work)
         unpack(kernel_deb, self.kernel_root)
         unpack(busybox_deb, self.busybox_root)
