@@ -11,6 +11,7 @@ import sys
 import time
 import traceback
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import links  # noqa: E402
