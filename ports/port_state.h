@@ -1,0 +1,14 @@
+#pragma once
+// Whether this user can open each listed device now, found out without
+// opening it (an open would raise the modem lines and may reset a board).
+
+#include "ports/port_entry.h"
+
+#include <string>
+#include <vector>
+
+// In use: a process holds the device's lock file, or has it open where this
+// user may look (all processes for root, the user's own otherwise). No
+// permission: this user may neither read nor write it. Else free.
+// procRoot is /proc; tests may point it elsewhere.
+void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc");
