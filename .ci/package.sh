@@ -10,6 +10,7 @@ missing=()
 command -v mandoc >/dev/null || missing+=(mandoc)
 command -v man >/dev/null || missing+=(man-db)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v file >/dev/null || missing+=(file)  # CPack's shlibdeps looks at the programs with it
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   apt-get update
