@@ -152,8 +152,8 @@ void addUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots)
         auto const found = byTty.find(ttyNameOf(entry));
         if (found == byTty.end())
             continue;
-        entry.vendorId = readAttribute(found->second.usbDevice + "/idVendor").value_or("");
-        entry.productId = readAttribute(found->second.usbDevice + "/idProduct").value_or("");
+        entry.vendorId = found->second.vendorId;
+        entry.productId = found->second.productId;
         entry.product = found->second.product;
     }
 }

@@ -82,20 +82,22 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     AddUartTty(tree, "/devices/pnp0/00:05", "serial", "ttyS2", 1, true);
     tree.AddUsbDevice("1-1", "FT232R USB UART");
     tree.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
-    tree.AddUsbDevice("1-2", "Dual RS232-HS");
+    tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
     tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB1");
     tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB2");
-    tree.AddUsbDevice("1-3", "CP2102 USB to UART Bridge Controller");
+    tree.AddUsbDevice("1-3", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
     tree.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB10");
-    tree.AddUsbDevice("1-4", "CP2102 USB to UART Bridge Controller");
+    tree.AddUsbDevice("1-4", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
     tree.AddUsbSerialTty("1-4", 0, "cp210x", "ttyUSB3");
-    tree.AddUsbDevice("1-5", "Modem");
+    tree.AddUsbDevice("1-5", "Modem", 3, "1234:5678");
     tree.AddAcmTty("1-5", 2, "ttyACM0");
+    tree.AddUsbDevice("1-7", std::nullopt);  // no product string
+    tree.AddUsbSerialTty("1-7", 0, "ftdi_sio", "ttyUSB11");
     tree.AddUsbDevice("1-6", "Unplugged meanwhile");
     tree.AddUsbSerialTty("1-6", 0, "pl2303", "ttyUSB4");  // its node is gone
     tree.AddVirtualTty("tty0");
     for (auto const* tty : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB10", "ttyUSB3",
-                            "ttyACM0", "tty0"})
+                            "ttyUSB11", "ttyACM0", "tty0"})
         AddNode(tree, tty);
 
     auto const entries = listLinuxPorts(tree.Roots());
@@ -103,7 +105,7 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     std::vector<std::string> ttys;
     for (auto const& entry : entries) ttys.push_back(TtyOf(entry));
     ASSERT_EQ(ttys, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2",
-                                              "ttyUSB3", "ttyUSB10"}));
+                                              "ttyUSB3", "ttyUSB10", "ttyUSB11"}));
     // Every -COM option is one that fwsend maps back to this very device.
     for (auto const& entry : entries) {
         ASSERT_EQ(entry.comOption.compare(0, 1, "-"), 0) << entry.device;
@@ -119,19 +121,25 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_EQ(entries[2].driver, "serial");
     EXPECT_EQ(entries[2].uart, "8250");
     EXPECT_EQ(entries[0].product, "Modem");
-    EXPECT_EQ(entries[3].vendorId + ":" + entries[3].productId, "0403:6001");
+    EXPECT_EQ(entries[0].vendorId + ":" + entries[0].productId, "1234:5678");
+    EXPECT_EQ(entries[4].vendorId + ":" + entries[4].productId, "0403:6010");
     EXPECT_FALSE(entries[0].link);
     EXPECT_FALSE(entries[1].link);
 
     // The FTDI descriptions are exactly those the FTDI transport matches.
     auto const ftdi = listFtdiDevices(tree.Roots());
-    ASSERT_EQ(ftdi.size(), 3u);
-    for (std::size_t i = 0; i < ftdi.size(); ++i) {
+    ASSERT_EQ(ftdi.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(entries[3 + i].link);
         EXPECT_EQ(entries[3 + i].link->type, 1);
         EXPECT_EQ(entries[3 + i].link->description, ftdi[i].description);
     }
     EXPECT_EQ(describedOption(*entries[5].link), "-T1 -D\"Dual RS232-HS B\"");
+    // Without a product string -D cannot name it; -COM still can.
+    ASSERT_TRUE(entries[8].link);
+    EXPECT_EQ(entries[8].link->description, ftdi[3].description);
+    EXPECT_EQ(describedOption(*entries[8].link), "");
+    EXPECT_EQ(entries[8].comOption, "-COMttyUSB11");
 
     // Two bridges of one description: the CP2102 transport takes ttyUSB3,
     // the first in natural order, never ttyUSB10.
