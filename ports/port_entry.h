@@ -32,5 +32,6 @@ struct PortEntry {
     PortState state = PortState::Unknown;
     std::optional<long> holderPid;
     std::string holderName;  // the holder's command name, when known
-    std::string group;       // the device's group, for a NoPermission device
+    std::string group;       // NoPermission: the group that may open it, if one may
+    std::string owner;       // NoPermission: the user who may open it, if no group may
 };

@@ -79,6 +79,9 @@ std::string stateText(const PortEntry& entry)
         return "in use by pid " + std::to_string(*entry.holderPid) +
                (entry.holderName.empty() ? "" : " (" + entry.holderName + ")");
     case PortState::NoPermission:
+        if (entry.group.empty())
+            return "no permission: only " + (entry.owner.empty() ? std::string("its owner") : entry.owner) +
+                   " may open it";
         return "no permission: join group " + entry.group + " (sudo usermod -aG " + entry.group +
                " \"$USER\", then log in again)";
     case PortState::Unknown:
@@ -189,8 +192,9 @@ void printPortJson(std::FILE* out, const std::vector<PortEntry>& entries)
             std::fprintf(out, "%ld", *entry.holderPid);
         else
             std::fprintf(out, "null");
-        std::fprintf(out, ", \"holderName\": %s, \"group\": %s}", jsonOrNull(entry.holderName).c_str(),
-                     jsonOrNull(entry.group).c_str());
+        std::fprintf(out, ", \"holderName\": %s, \"group\": %s, \"owner\": %s}",
+                     jsonOrNull(entry.holderName).c_str(), jsonOrNull(entry.group).c_str(),
+                     jsonOrNull(entry.owner).c_str());
     }
     std::fprintf(out, "%s]\n", entries.empty() ? "" : "\n");
 }

@@ -8,6 +8,7 @@
 
 #include <dirent.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -83,6 +84,16 @@ std::string groupName(gid_t gid)
     return std::to_string(gid);
 }
 
+std::string userName(uid_t uid)
+{
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+        return found->pw_name;
+    return std::to_string(uid);
+}
+
 } // namespace
 
 void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot)
@@ -102,7 +113,10 @@ void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot
             entry.holderName = commandName(procRoot, *entry.holderPid);
         } else if (::access(entry.device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
             entry.state = PortState::NoPermission;
-            entry.group = groupName(node.st_gid);
+            if ((node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && node.st_gid != 0)
+                entry.group = groupName(node.st_gid);
+            else
+                entry.owner = userName(node.st_uid);
         }
     }
 }

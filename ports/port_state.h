@@ -9,6 +9,7 @@
 
 // In use: a process holds the device's lock file, or has it open where this
 // user may look (all processes for root, the user's own otherwise). No
-// permission: this user may neither read nor write it. Else free.
+// permission: this user may not both read and write it; then the group to
+// join, when the device's group (not root's) may, else its owner. Else free.
 // procRoot is /proc; tests may point it elsewhere.
 void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc");

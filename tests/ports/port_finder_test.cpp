@@ -174,28 +174,37 @@ TEST(PortState, AHeldDeviceIsInUseByItsHolderAndAnotherIsFree) {
     EXPECT_EQ(entries[1].state, PortState::Free);
 }
 
-TEST(PortState, ADeviceThisUserMayNotOpenSaysWhichGroupToJoin) {
+TEST(PortState, ADeviceThisUserMayNotOpenSaysWhoMay) {
     FakeSysfs tree;
     AddNode(tree, "ttyS0");
+    AddNode(tree, "ttyS1");
     fs::permissions(tree.Root(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-    fs::permissions(tree.Root() + "/dev/ttyS0", fs::perms::owner_read | fs::perms::owner_write);
-    std::vector<PortEntry> entries(1);
+    std::vector<PortEntry> entries(2);
     entries[0].device = tree.Root() + "/dev/ttyS0";
+    entries[1].device = tree.Root() + "/dev/ttyS1";
+    fs::permissions(entries[0].device, fs::perms::none);
 
-    auto const told = [&entries] {
-        findPortStates(entries);
-        return entries[0].state == PortState::NoPermission && !entries[0].group.empty();
-    };
     if (::geteuid() != 0) {
-        EXPECT_TRUE(told());
+        findPortStates(entries);
+        EXPECT_EQ(entries[0].state, PortState::NoPermission);
+        EXPECT_EQ(entries[0].group, "");
+        EXPECT_FALSE(entries[0].owner.empty());
         return;
     }
-    // Root may open every device: the check runs as nobody.
+    // Root may open every device: the check runs as nobody, against a device
+    // of root's only and one that a group (dialout's number) may open.
+    fs::permissions(entries[1].device, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                           fs::perms::group_write);
+    ASSERT_EQ(::chown(entries[1].device.c_str(), 0, 20), 0);
     pid_t const child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         bool const nobody = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        ::_exit(!nobody ? 2 : told() ? 0 : 1);
+        findPortStates(entries);
+        bool const told = entries[0].state == PortState::NoPermission && entries[0].owner == "root" &&
+                          entries[0].group.empty() && entries[1].state == PortState::NoPermission &&
+                          !entries[1].group.empty() && entries[1].group != "root";
+        ::_exit(!nobody ? 2 : told ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -241,7 +250,7 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
               "\"uart\": null, \"vendorId\": \"10c4\", \"productId\": \"ea60\", \"product\": \"Probe \\\"$1\\\"\", "
               "\"link\": {\"type\": 2, \"description\": \"Probe \\\"$1\\\"\", \"option\": \"-T2 -D'Probe "
               "\\\"$1\\\"'\", \"rank\": 2, \"sameDescription\": 2}, \"state\": \"in-use\", \"holderPid\": 4242, "
-              "\"holderName\": \"minicom\", \"group\": null}\n]\n");
+              "\"holderName\": \"minicom\", \"group\": null, \"owner\": null}\n]\n");
 }
 
 }  // namespace
