@@ -1,5 +1,7 @@
 #include "ports/port_state.h"
 
+#include "platform/posix/port_lock.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <map>
@@ -96,14 +98,15 @@ std::string userName(uid_t uid)
 
 } // namespace
 
-void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot)
+void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot,
+                    const std::string& lockFolder)
 {
     auto const holders = openCharacterDevices(procRoot);
     for (auto& entry : entries) {
         entry.state = PortState::Free;
-        entry.holderPid.reset();
+        entry.holderPid = portLockHolder(entry.device, lockFolder);
         struct stat node {};
-        if (::stat(entry.device.c_str(), &node) == 0 && S_ISCHR(node.st_mode)) {
+        if (!entry.holderPid && ::stat(entry.device.c_str(), &node) == 0 && S_ISCHR(node.st_mode)) {
             auto const holder = holders.find(node.st_rdev);
             if (holder != holders.end())
                 entry.holderPid = holder->second;

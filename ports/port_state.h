@@ -11,5 +11,7 @@
 // user may look (all processes for root, the user's own otherwise). No
 // permission: this user may not both read and write it; then the group to
 // join, when the device's group (not root's) may, else its owner. Else free.
-// procRoot is /proc; tests may point it elsewhere.
-void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc");
+// procRoot and lockFolder are /proc and /run/lock; tests may point them
+// elsewhere.
+void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
+                    const std::string& lockFolder = "/run/lock");

@@ -1,6 +1,7 @@
 // fwsend-ports: what it finds on trees laid out as the kernel lays them out,
 // what it says about each device's state, and how it prints them.
 #include "platform/posix/ftdi_devices.h"
+#include "platform/posix/port_lock.h"
 #include "platform/posix/port_name.h"
 #include "ports/linux_ports.h"
 #include "ports/port_report.h"
@@ -156,22 +157,30 @@ TEST(PortFinder, NoTreeNoDevices) {
     EXPECT_EQ(Printed(printPortJson, {}), "[]\n");
 }
 
-TEST(PortState, AHeldDeviceIsInUseByItsHolderAndAnotherIsFree) {
-    PseudoTerminal held, idle;
-    ASSERT_TRUE(held.isOpen() && idle.isOpen());
+TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
+    PseudoTerminal held, locked, idle;
+    ASSERT_TRUE(held.isOpen() && locked.isOpen() && idle.isOpen());
+    FakeSysfs lockRoot;  // a folder of our own for lock files
+    std::string const lockFolder = lockRoot.Root() + "/lock";
+    fs::create_directories(lockFolder);
+    // The holder named by the lock file is a live process: our parent.
+    std::ofstream(lockFolder + "/" + lockFileName(locked.slavePath())) << "      " << ::getppid() << "\n";
     int const fd = ::open(held.slavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
-    std::vector<PortEntry> entries(2);
+    std::vector<PortEntry> entries(3);
     entries[0].device = held.slavePath();
-    entries[1].device = idle.slavePath();
+    entries[1].device = locked.slavePath();
+    entries[2].device = idle.slavePath();
 
-    findPortStates(entries);
+    findPortStates(entries, "/proc", lockFolder);
     ::close(fd);
 
     EXPECT_EQ(entries[0].state, PortState::InUse);
     EXPECT_EQ(entries[0].holderPid, static_cast<long>(::getpid()));
     EXPECT_EQ(entries[0].holderName, "port_finder_tes");  // the kernel keeps 15 characters
-    EXPECT_EQ(entries[1].state, PortState::Free);
+    EXPECT_EQ(entries[1].state, PortState::InUse);
+    EXPECT_EQ(entries[1].holderPid, static_cast<long>(::getppid()));
+    EXPECT_EQ(entries[2].state, PortState::Free);
 }
 
 TEST(PortState, ADeviceThisUserMayNotOpenSaysWhoMay) {
