@@ -114,5 +114,21 @@ check "FTDI without FTD2XX.dll" 255 "$banner"$'Connection with FTDI-USB Device..
 run_fwsend "-F$sample" -115200 -T2 "-DTarvo Link 300"
 check "CP2102 without SiUSBXp.dll" 255 "$banner"$'Connection with CP2102-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n'
 
+# The port finder lists the COM ports that wine records (com1 is /dev/ttyS0
+# in a new prefix), each under the option that names it.
+ports=$windows_build/fwsend-ports.exe
+timeout 30 wine "$ports" < /dev/null > "$work/ports.txt" 2>> "$work/wine.log"
+status=$?
+listed=$(tr -d '\r' < "$work/ports.txt")
+if [ "$status" -eq 0 ] && { [ "$listed" = "No serial devices found." ] ||
+   { [ "${listed:0:6}" = DEVICE ] && ! printf '%s\n' "$listed" | sed 1d | grep -vqE '^(COM[0-9]+) +-\1 '; }; }; then
+    echo "PASS fwsend-ports.exe lists each COM port with its option"
+    passed=$((passed + 1))
+else
+    echo "FAIL fwsend-ports.exe: status $status, output:"
+    cat "$work/ports.txt"
+    failures=$((failures + 1))
+fi
+
 echo "wine end-to-end: $passed passed, $failures failed"
 [ "$failures" -eq 0 ]
