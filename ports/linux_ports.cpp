@@ -76,8 +76,9 @@ std::string driverOf(const std::string& deviceDir, const std::string& sysfsRoot)
     return {};
 }
 
-// The chip type that the 8250 driver writes in the tty's "type" attribute
-// (PORT_* of <linux/serial.h>); 0 means no UART answered at that address.
+// The chip type in the tty's "type" attribute, which the serial core shows
+// as TIOCGSERIAL reports it (PORT_* of <linux/serial.h>): 0, unknown, is a
+// port the 8250 driver reserved where no UART answered.
 std::string uartName(long type)
 {
     static const char* const names[] = {"unknown", "8250",    "16450",   "16550",  "16550A",
