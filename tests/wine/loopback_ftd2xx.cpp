@@ -2,6 +2,9 @@
 // description is "Loopback", which hands back what was written to it. Built
 // once complete and once without FT_W32_PurgeComm. Its exports have the
 // WINAPI calling convention, as the real library's.
+//
+// It records the latency timer it was given; the tests read that record and
+// can make the converter refuse the setting through two exports of its own.
 
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
@@ -20,6 +23,18 @@ struct Loopback {
     COMMTIMEOUTS timeouts{};
     std::deque<BYTE> pending;
 };
+
+// What FT_SetLatencyTimer was last asked on an open converter, and how often.
+struct LatencyRecord {
+    int calls = 0;
+    int lastMs = -1;
+    bool refuse = false;
+};
+
+LatencyRecord& Latency() {
+    static LatencyRecord record;
+    return record;
+}
 
 // The DLL's own device, as a vendor library keeps its devices.
 Loopback& Device() {
@@ -93,3 +108,22 @@ LOOPBACK_EXPORT BOOL WINAPI FT_W32_CloseHandle(HANDLE handle) {
     Device().open = false;
     return TRUE;
 }
+
+const ULONG FT_OK = 0;
+const ULONG FT_INVALID_HANDLE = 1;
+const ULONG FT_IO_ERROR = 4;
+
+LOOPBACK_EXPORT ULONG WINAPI FT_SetLatencyTimer(HANDLE handle, UCHAR ms) {
+    if (!Valid(handle)) return FT_INVALID_HANDLE;
+    ++Latency().calls;
+    Latency().lastMs = ms;
+    return Latency().refuse ? FT_IO_ERROR : FT_OK;
+}
+
+// The tests' window on the record: the calls on an open converter so far, and
+// the last value (-1 before any).
+LOOPBACK_EXPORT void LoopbackLatencyRecord(int* calls, int* lastMs) {
+    *calls = Latency().calls;
+    *lastMs = Latency().lastMs;
+}
+LOOPBACK_EXPORT void LoopbackRefuseLatencyTimer(BOOL refuse) { Latency().refuse = refuse != FALSE; }
