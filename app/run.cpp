@@ -1,9 +1,13 @@
 #include "app/run.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/run_options.h"
 #include "app/usage.h"
+#include "platform/interrupt.h"
+#include "platform/open_failure.h"
 #include "transport/transport_factory.h"
 #include "upload/upload.h"
 
@@ -49,11 +53,22 @@ int Usage() {
     return -1;
 }
 
+// A directory opens for reading on Linux and then reads as empty: it would
+// upload nothing and report success.
+std::FILE* OpenSourceFile(const char* path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return nullptr;
+    return std::fopen(path, "rb");
+}
+
 }  // namespace
 
-int Run(int argc, const char* const* argv) { return Run(argc, argv, CreateTransport); }
+int Run(int argc, const char* const* argv) {
+    CatchInterrupts();
+    return Run(argc, argv, RunServices{CreateTransport, InterruptRequested, DescribeOpenFailure});
+}
 
-int Run(int argc, const char* const* argv, const TransportFactory& createTransport) {
+int Run(int argc, const char* const* argv, const RunServices& services) {
     std::printf(kBannerFormat, kBannerNotice);
     if (argc < 2) return Usage();
 
@@ -70,7 +85,7 @@ int Run(int argc, const char* const* argv, const TransportFactory& createTranspo
     if (options.baud == 0 || options.sourceFile[0] == '\0' || !IsKnownTransport(options.transportType))
         return Usage();
 
-    std::FILE* file = std::fopen(options.sourceFile, "rb");
+    std::FILE* file = OpenSourceFile(options.sourceFile);
     if (!file) {
         std::printf("Error: Source-file '%s' not found or no rights.\n", options.sourceFile);
         return -1;
@@ -83,11 +98,16 @@ int Run(int argc, const char* const* argv, const TransportFactory& createTranspo
     }
 
     PrintConnectionLine(options);
-    std::unique_ptr<Com> transport = createTransport(options.transportType);
+    std::unique_ptr<Com> transport = services.createTransport(options.transportType);
     if (!transport || !transport->Open(choice.deviceName, options.baud, kOpenTimeout)) {
+        // Asked first: printing may change the system's record of it.
+        const std::string reason = transport ? services.openFailureReason() : std::string();
         std::printf("Error: %s in use or does not exist.\n", choice.deviceName);
+        std::fflush(stdout);
+        // The line above is what scripts know; the reason goes beside it.
+        if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", reason.c_str());
         std::fclose(file);
         return -1;
     }
-    return Upload(*transport, file);
+    return Upload(*transport, file, SteadyMilliseconds, services.interrupted);
 }

@@ -38,6 +38,7 @@ private:
 struct RunResult {
     int status;
     std::string output;
+    std::string errors;  // standard error
     TransportRecord transport;
 };
 
@@ -53,9 +54,13 @@ RunResult RunWith(std::vector<const char*> args, bool openSucceeds = true,
         com->replies.assign(replies.begin(), replies.end());
         return com;
     };
+    const RunServices services{factory, [] { return false; },
+                               [] { return std::string("/dev/ttyS6: Permission denied"); }};
     testing::internal::CaptureStdout();
-    result.status = Run(static_cast<int>(args.size()), args.data(), factory);
+    testing::internal::CaptureStderr();
+    result.status = Run(static_cast<int>(args.size()), args.data(), services);
     result.output = testing::internal::GetCapturedStdout();
+    result.errors = testing::internal::GetCapturedStderr();
     return result;
 }
 
@@ -165,11 +170,20 @@ TEST(Run, FailedOpenNamesTheDeviceAndStops) {
     RunResult r = RunWith({f.c_str(), "-COM7", "-9600"}, false);
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.output, kBanner + "Connection with Serial Com-Port COM7...\nError: COM7 in use or does not exist.\n");
+    EXPECT_EQ(r.errors, "fwsend: /dev/ttyS6: Permission denied\n");
     EXPECT_EQ(r.transport.log, (std::vector<std::string>{"O"}));
 
     RunResult usb = RunWith({f.c_str(), "-T2", "-DTarvo Link 300", "-9600"}, false);
     EXPECT_EQ(usb.output,
               kBanner + "Connection with CP2102-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n");
+}
+
+TEST(Run, ADirectoryIsNoSourceFile) {
+    const std::string f = "-F" + testing::TempDir();
+    RunResult r = RunWith({f.c_str(), "-COM1", "-9600"});
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.output, kBanner + "Error: Source-file '" + testing::TempDir() + "' not found or no rights.\n");
+    EXPECT_EQ(r.transport.created, 0);
 }
 
 TEST(Run, ValueOverTheLimitIsRefusedNotCut) {

@@ -1,5 +1,8 @@
 #include "upload/upload.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,10 +27,11 @@ MillisecondClock TickingClock() {
     return [ticks] { return ++*ticks; };
 }
 
-UploadRun RunUpload(ScriptedCom& com, const std::string& fileText) {
+UploadRun RunUpload(ScriptedCom& com, const std::string& fileText,
+                    const InterruptCheck& interrupted = [] { return false; }) {
     std::FILE* file = StreamOf(fileText);
     testing::internal::CaptureStdout();
-    int status = Upload(com, file, TickingClock());
+    int status = Upload(com, file, TickingClock(), interrupted);
     return {status, testing::internal::GetCapturedStdout()};
 }
 
@@ -115,6 +119,48 @@ TEST(Upload, ALineThatNeverFallsSilentFailsInsteadOfDrainingForever) {
     EXPECT_EQ(run.output, "\nFailed: Target keeps sending, the line does not settle.\n");
     EXPECT_EQ(com.closeCalls, 1);
 }
+
+TEST(Upload, AnInterruptEndsTheRunThroughItsFailureEnd) {
+    // Ctrl-C during the first verdict wait: the read gives up, and the run
+    // says why instead of blaming the target; the second frame is never sent.
+    ScriptedCom com;
+    UploadRun run = RunUpload(com, "0000 0000", [&com] { return !com.written.empty(); });
+    EXPECT_EQ(run.status, -1);
+    EXPECT_EQ(run.output, ProgressLine('-', 0) + "\nFailed: Interrupted.\n");
+    EXPECT_EQ(com.written.size(), 1u);
+    EXPECT_EQ(com.closeCalls, 1);
+}
+
+#ifdef __GLIBC__
+// A stream that holds "0002 abcd" and then fails, as a file on a failing disk
+// or a vanished network share does.
+ssize_t ReadThenFail(void* cookie, char* buffer, size_t size) {
+    auto* left = static_cast<std::string*>(cookie);
+    if (left->empty()) {
+        errno = EIO;
+        return -1;
+    }
+    const size_t n = std::min(size, left->size());
+    std::memcpy(buffer, left->data(), n);
+    left->erase(0, n);
+    return static_cast<ssize_t>(n);
+}
+
+TEST(Upload, AReadErrorPartWayIsNoEndOfFileAndNothingIsSent) {
+    std::string data = "0002 abcd ";
+    cookie_io_functions_t io{};
+    io.read = ReadThenFail;
+    std::FILE* file = fopencookie(&data, "r", io);
+    ASSERT_NE(file, nullptr);
+    ScriptedCom com;
+    testing::internal::CaptureStdout();
+    const int status = Upload(com, file, TickingClock(), [] { return false; });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Upgrade file could not be read to its end.\n");
+    EXPECT_EQ(status, -1);
+    EXPECT_TRUE(com.written.empty());
+    EXPECT_EQ(com.closeCalls, 1);
+}
+#endif
 
 TEST(Upload, PercentagesAreTruncatedNeverRounded) {
     // 1000 bytes in frames of 250, 748 and 2: 25 % and then 99.8 %, shown as 99.

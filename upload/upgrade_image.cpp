@@ -16,9 +16,11 @@ bool ReadItem(std::FILE* file, std::uint8_t& byte) {
 ImageRead ReadUpgradeImage(std::FILE* file, UpgradeImage& image) {
     image.count = 0;
     while (image.count < IMAGE_CAPACITY && ReadItem(file, image.bytes[image.count])) ++image.count;
-    if (image.count < IMAGE_CAPACITY) return ImageRead::Ok;
-    std::uint8_t extra = 0;
-    return ReadItem(file, extra) ? ImageRead::TooLarge : ImageRead::Ok;
+    if (image.count == IMAGE_CAPACITY) {
+        std::uint8_t extra = 0;
+        if (ReadItem(file, extra)) return ImageRead::TooLarge;
+    }
+    return std::ferror(file) ? ImageRead::ReadError : ImageRead::Ok;
 }
 
 std::int32_t FindBrokenFrame(const UpgradeImage& image) {

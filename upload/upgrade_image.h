@@ -25,11 +25,13 @@ struct UpgradeFrame {
 
 enum class ImageRead {
     Ok,
-    TooLarge,  // the file holds more than IMAGE_CAPACITY bytes
+    TooLarge,   // the file holds more than IMAGE_CAPACITY bytes
+    ReadError,  // the file could not be read to its end
 };
 
 // Decodes hexadecimal pairs ("%2X" items) until the end of the file or the
-// first item that is not one. Never writes beyond the image's capacity.
+// first item that is not one. Never writes beyond the image's capacity. A
+// read error is never taken for the end of the file.
 ImageRead ReadUpgradeImage(std::FILE* file, UpgradeImage& image);
 
 // Offset of the first frame that runs past the decoded bytes (a lone final

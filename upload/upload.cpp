@@ -8,16 +8,16 @@
 
 namespace {
 
-std::int64_t SteadyMilliseconds() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 int Fail(Com& transport, std::FILE* file) {
     std::fflush(stdout);
     transport.Close();
     std::fclose(file);
     return -1;
+}
+
+int Interrupted(Com& transport, std::FILE* file) {
+    std::printf("\nFailed: Interrupted.\n");
+    return Fail(transport, file);
 }
 
 // Drops whatever the target sent before this frame (extra bytes after its
@@ -36,14 +36,23 @@ bool DrainStaleInput(Com& transport, const MillisecondClock& now) {
 
 }  // namespace
 
-int Upload(Com& transport, std::FILE* file) { return Upload(transport, file, SteadyMilliseconds); }
+std::int64_t SteadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
-int Upload(Com& transport, std::FILE* file, const MillisecondClock& now) {
+int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const InterruptCheck& interrupted) {
     // The whole image is decoded and checked before the first byte goes out:
     // a half-written image is worse than none.
     auto image = std::make_unique<UpgradeImage>();
-    if (ReadUpgradeImage(file, *image) == ImageRead::TooLarge) {
+    switch (ReadUpgradeImage(file, *image)) {
+    case ImageRead::Ok:
+        break;
+    case ImageRead::TooLarge:
         std::printf("Error: Upgrade file holds more than %d bytes.\n", static_cast<int>(IMAGE_CAPACITY));
+        return Fail(transport, file);
+    case ImageRead::ReadError:
+        std::printf("Error: Upgrade file could not be read to its end.\n");
         return Fail(transport, file);
     }
     const std::int32_t broken = FindBrokenFrame(*image);
@@ -59,7 +68,9 @@ int Upload(Com& transport, std::FILE* file, const MillisecondClock& now) {
     std::uint8_t rejects = 0;
     while (pos < image->count) {
         const std::int32_t frameSize = UpgradeFrame::SizeAt(*image, pos);
+        if (interrupted()) return Interrupted(transport, file);
         if (!DrainStaleInput(transport, now)) {
+            if (interrupted()) return Interrupted(transport, file);
             std::printf("\nFailed: Target keeps sending, the line does not settle.\n");
             return Fail(transport, file);
         }
@@ -71,6 +82,7 @@ int Upload(Com& transport, std::FILE* file, const MillisecondClock& now) {
         std::uint8_t verdict = 0;
         std::uint32_t received = 0;
         if (!transport.Read(&verdict, 1, &received) || received == 0) {
+            if (interrupted()) return Interrupted(transport, file);
             std::printf("\nFailed: Target is not responding.\n");
             return Fail(transport, file);
         }

@@ -23,9 +23,14 @@ constexpr std::int64_t kDrainLimitMs = 1000;
 
 // Milliseconds on a steady clock.
 using MillisecondClock = std::function<std::int64_t()>;
+std::int64_t SteadyMilliseconds();
+
+// True once the user has asked the run to stop (Ctrl-C and the like).
+using InterruptCheck = std::function<bool()>;
 
 // Reads the whole image from file, checks it, uploads it through the open
 // transport and prints the verdict. Closes the transport and the file before
-// it returns 0 (every frame accepted) or -1.
-int Upload(Com& transport, std::FILE* file);
-int Upload(Com& transport, std::FILE* file, const MillisecondClock& now);
+// it returns 0 (every frame accepted) or -1. An interrupt ends the upload
+// through the same failure path as a silent target.
+int Upload(Com& transport, std::FILE* file, const MillisecondClock& now,
+           const InterruptCheck& interrupted);

@@ -1,5 +1,7 @@
 #include "platform/posix/deadline_waiter.h"
 
+#include "platform/interrupt.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -16,6 +18,10 @@ namespace {
 using Result = DeadlineWaiter::Result;
 using Clock = DeadlineWaiter::Clock;
 
+// A long sleep looks at the interrupt flag this often: a signal that lands
+// just before the sleep begins cannot hold the run up for longer.
+constexpr int interruptCheckMs = 100;
+
 Result resultOf(const pollfd& entry, short events)
 {
     if (entry.revents & events)
@@ -26,7 +32,8 @@ Result resultOf(const pollfd& entry, short events)
 // Without a timer: a poll timeout, to the nanosecond where ppoll exists.
 int pollUntil(pollfd& entry, Clock::time_point wakeAt)
 {
-    auto const left = wakeAt - Clock::now();
+    auto const left = std::min<Clock::duration>(wakeAt - Clock::now(),
+                                                std::chrono::milliseconds(interruptCheckMs));
     if (left <= Clock::duration::zero())
         return 0;
 #ifdef __linux__
@@ -35,7 +42,7 @@ int pollUntil(pollfd& entry, Clock::time_point wakeAt)
     return ::ppoll(&entry, 1, &timeout, nullptr);
 #else
     auto const ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return ::poll(&entry, 1, ms > 1000000000 ? 1000000000 : static_cast<int>(ms));
+    return ::poll(&entry, 1, static_cast<int>(ms));
 #endif
 }
 
@@ -140,14 +147,16 @@ DeadlineWaiter::Result DeadlineWaiter::sleepUntil(int fd, short events,
 {
     bool const timed = wakeAt && timer_ >= 0 && armTimer(*wakeAt);
     for (;;) {
+        if (InterruptRequested())
+            return Result::Failed;
         pollfd entries[2] = {{fd, events, 0}, {timer_, POLLIN, 0}};
         int result = 0;
         if (timed)
-            result = ::poll(entries, 2, -1);
+            result = ::poll(entries, 2, interruptCheckMs);
         else if (wakeAt)
             result = pollUntil(entries[0], *wakeAt);
         else
-            result = ::poll(entries, 1, -1);
+            result = ::poll(entries, 1, interruptCheckMs);
         if (result < 0) {
             if (errno == EINTR)
                 continue;

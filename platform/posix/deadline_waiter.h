@@ -29,6 +29,7 @@ public:
     ~DeadlineWaiter();
 
     // Gone: the descriptor reports a hang-up or an error instead of events.
+    // Failed: the wait itself failed, or the run was interrupted.
     // No deadline: wait as long as it takes. TimedOut is never reported
     // before the deadline.
     Result waitFor(int fd, short events, std::optional<Clock::time_point> deadline);

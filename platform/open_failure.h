@@ -1,0 +1,11 @@
+#pragma once
+// Why the last open of a port or converter failed, in a user's words: the
+// device and the system's reason, the process holding it, the rate the
+// driver kept, the descriptions that were found. The serial API and the two
+// vendor libraries answer an open with a handle or nothing; like the
+// system's own last-error record, this keeps the reason for the one thread
+// that asked. Empty when no reason is known.
+
+#include <string>
+
+std::string DescribeOpenFailure();

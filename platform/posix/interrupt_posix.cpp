@@ -1,0 +1,46 @@
+// SIGINT, SIGTERM and SIGHUP set a flag; SIGPIPE is ignored, so a write to a
+// closed console pipe fails quietly instead of killing the upload. The
+// handlers do not restart interrupted calls, so a wait in progress wakes up
+// and sees the flag at once.
+#ifndef _WIN32
+
+#include "platform/interrupt.h"
+
+#include <csignal>
+
+namespace {
+
+volatile std::sig_atomic_t interruptArrived = 0;
+
+extern "C" void noteInterrupt(int)
+{
+    interruptArrived = 1;
+}
+
+void catchSignal(int number)
+{
+    struct sigaction action{};
+    action.sa_handler = noteInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Once caught, the signal's default action is back: a second Ctrl-C
+    // still ends a run that is stuck where no wait can notice the first.
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(number, &action, nullptr);
+}
+
+} // namespace
+
+void CatchInterrupts()
+{
+    catchSignal(SIGINT);
+    catchSignal(SIGTERM);
+    catchSignal(SIGHUP);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool InterruptRequested()
+{
+    return interruptArrived != 0;
+}
+
+#endif

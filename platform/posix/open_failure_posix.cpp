@@ -1,0 +1,34 @@
+#ifndef _WIN32
+
+#include "platform/open_failure.h"
+#include "platform/posix/open_failure_note.h"
+
+#include <utility>
+
+namespace {
+
+// Per thread, as errno is: an open on one thread never explains another's.
+std::string& lastOpenFailure()
+{
+    thread_local std::string reason;
+    return reason;
+}
+
+} // namespace
+
+void clearOpenFailure()
+{
+    lastOpenFailure().clear();
+}
+
+void noteOpenFailure(std::string reason)
+{
+    lastOpenFailure() = std::move(reason);
+}
+
+std::string DescribeOpenFailure()
+{
+    return lastOpenFailure();
+}
+
+#endif
