@@ -111,6 +111,27 @@ stop_target
 check "a rejecting target ends the run" 255 \
     "$banner$connection"$'\r                        \rTransferring.. - 0% done.\r                        \rTransferring.. - 0% done.\r                        \rTransferring.. \\ 0% done.\r                        \rTransferring.. \\ 0% done.\nCRC error. File damaged.\n'
 
+# Ctrl-C during the verdict wait ends the run through its failure end: wine
+# hands a SIGINT to the program as a console Ctrl-C event (timeout passes it
+# on, once in the foreground; else the process group gets it a second time).
+# Wine cannot cancel the waiting serial read, so the run ends when the read
+# times out, up to 8 s later; on Windows the handler cancels it.
+start_target --silent
+timeout --foreground 30 wine "$exe" "-F$sample" -COM5 -115200 < /dev/null > "$work/output.txt" 2>> "$work/wine.log" &
+fwsend_pid=$!
+for _ in $(seq 300); do
+    grep -q "0% done" "$work/output.txt" && break
+    sleep 0.1
+done
+signalled=$(date +%s%N)
+kill -INT "$fwsend_pid"
+wait "$fwsend_pid"
+status=$?
+echo "     (the run ended $(( ($(date +%s%N) - signalled) / 1000000 )) ms after the Ctrl-C)"
+stop_target
+check "Ctrl-C ends the run through its failure end" 255 \
+    "$banner$connection"$'\r                        \rTransferring.. - 0% done.\nFailed: Interrupted.\n'
+
 # No vendor DLL beside fwsend.exe: the USB links fail to open.
 run_fwsend "-F$sample" -115200 -T1 "-DTarvo Link 300"
 check "FTDI without FTD2XX.dll" 255 "$banner"$'Connection with FTDI-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n'
