@@ -4,9 +4,10 @@
 //
 // A converter holds what it receives for its latency timer (16 ms unless set)
 // before it passes it on, which would make every verdict late. Each converter
-// opened here is set to 1 ms through FT_SetLatencyTimer, which takes the
-// handle of the W32 open; where the library lacks it or the converter refuses,
-// the open goes on at the converter's own setting.
+// opened here is set to 1 ms through FT_SetLatencyTimer, given the handle of
+// the W32 open (the library has one kind of handle for both sets of calls);
+// where the library lacks it or refuses, the open goes on at the converter's
+// own setting.
 
 #include "platform/ftd2xx.h"
 #include "platform/windows/late_library.h"
