@@ -7,18 +7,43 @@
 #include "platform/posix/ftd2xx_posix.h"
 
 #include "platform/posix/ftdi_devices.h"
+#include "platform/posix/open_failure_note.h"
 #include "platform/posix/tty_device.h"
 #include "platform/posix/win32_port_handle.h"
 
+#include <string>
 #include <utility>
+
+namespace {
+
+// The slowest rate an FTDI chip can run: 3 MHz over its largest divisor,
+// 16383.875. The kernel driver takes a slower one and programs a divisor
+// that wraps around, so the line would run at some other speed.
+constexpr DWORD slowestFtdiBaud = 183;
+
+std::string foundDescriptions(const std::vector<FtdiDevice>& devices)
+{
+    if (devices.empty())
+        return "none is attached";
+    std::string text = "found";
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        text += (i == 0 ? " \"" : ", \"") + devices[i].description + "\"";
+    return text;
+}
+
+} // namespace
 
 FT_HANDLE openFtdiByDescription(const char* description, const DeviceRoots& roots)
 {
+    clearOpenFailure();
     if (description == nullptr)
         return INVALID_HANDLE_VALUE;
-    for (auto const& candidate : listFtdiDevices(roots)) {
+    auto const devices = listFtdiDevices(roots);
+    bool matched = false;
+    for (auto const& candidate : devices) {
         if (candidate.description != description)
             continue;  // exact and case-sensitive, as the vendor library matches
+        matched = true;
         auto device = TtyDevice::openExclusive(candidate.devicePath);
         if (!device)
             continue;  // held by another program: another converter of that name may be free
@@ -27,6 +52,9 @@ FT_HANDLE openFtdiByDescription(const char* description, const DeviceRoots& root
         device->requestLowLatency();
         return handleForOpenDevice(std::move(*device));
     }
+    if (!matched)
+        noteOpenFailure(std::string("no FTDI converter is described as \"") + description + "\"; "
+                        + foundDescriptions(devices));
     return INVALID_HANDLE_VALUE;
 }
 
@@ -46,7 +74,14 @@ BOOL FT_W32_SetupComm(FT_HANDLE handle, DWORD inQueue, DWORD outQueue)
     return SetupComm(handle, inQueue, outQueue);
 }
 
-BOOL FT_W32_SetCommState(FT_HANDLE handle, LPDCB dcb) { return SetCommState(handle, dcb); }
+BOOL FT_W32_SetCommState(FT_HANDLE handle, LPDCB dcb)
+{
+    if (dcb != nullptr && dcb->BaudRate < slowestFtdiBaud) {
+        noteOpenFailure("an FTDI converter cannot run below " + std::to_string(slowestFtdiBaud) + " baud");
+        return FALSE;
+    }
+    return SetCommState(handle, dcb);
+}
 
 BOOL FT_W32_SetCommTimeouts(FT_HANDLE handle, LPCOMMTIMEOUTS timeouts)
 {

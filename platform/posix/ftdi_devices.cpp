@@ -1,20 +1,16 @@
 #include "platform/posix/ftdi_devices.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr char kFtdiDriver[] = "ftdi_sio";
 
 // Dual and quad chips show one interface per channel; the vendor library
-// names them by a letter from the interface number.
-std::string descriptionOf(const UsbSerialInterface& interface,
-                          const std::vector<UsbSerialInterface>& all)
+// names them by a letter from the interface number. Whether a chip has
+// channels is the chip's own count of interfaces: a channel that another
+// driver holds (a JTAG program on channel A) still counts.
+std::string descriptionOf(const UsbSerialInterface& interface)
 {
-    auto const sameDevice = std::count_if(all.begin(), all.end(), [&](auto const& other) {
-        return other.usbDevice == interface.usbDevice;
-    });
-    if (sameDevice < 2 || interface.interfaceNumber >= 26)
+    if (interface.interfaceCount < 2 || interface.interfaceNumber >= 26)
         return interface.product;
     return interface.product + ' ' + static_cast<char>('A' + interface.interfaceNumber);
 }
@@ -27,6 +23,6 @@ std::vector<FtdiDevice> listFtdiDevices(const DeviceRoots& roots)
     std::vector<FtdiDevice> devices;
     devices.reserve(interfaces.size());
     for (auto const& interface : interfaces)
-        devices.push_back({descriptionOf(interface, interfaces), interface.devicePath});
+        devices.push_back({descriptionOf(interface), interface.devicePath});
     return devices;
 }

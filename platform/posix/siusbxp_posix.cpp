@@ -6,6 +6,7 @@
 
 #include "platform/posix/siusbxp_posix.h"
 
+#include "platform/posix/open_failure_note.h"
 #include "platform/posix/si_line_control.h"
 #include "platform/posix/tty_device.h"
 
@@ -81,7 +82,17 @@ SI_STATUS siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices)
 {
     if (numDevices == nullptr)
         return SI_INVALID_PARAMETER;
-    *numDevices = static_cast<DWORD>(findUsbSerialInterfaces(roots, kCp210xDriver).size());
+    auto const bridges = findUsbSerialInterfaces(roots, kCp210xDriver);
+    *numDevices = static_cast<DWORD>(bridges.size());
+    // Counting is how a caller begins to look for a bridge by its
+    // description, which this layer never sees: should no bridge match, SI_Open
+    // is not called, and this is why the search failed.
+    std::string reason = "no CP2102 bridge has that description; ";
+    if (bridges.empty())
+        reason += "none is attached";
+    for (std::size_t i = 0; i < bridges.size(); ++i)
+        reason += (i == 0 ? "found \"" : ", \"") + bridges[i].product + "\"";
+    noteOpenFailure(reason);
     return SI_SUCCESS;
 }
 
@@ -119,6 +130,7 @@ SI_STATUS siOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle)
         delete opened;
         return SI_DEVICE_NOT_FOUND;
     }
+    clearOpenFailure();
     *handle = opened;
     return SI_SUCCESS;
 }

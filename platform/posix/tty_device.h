@@ -6,6 +6,7 @@
 
 #include "platform/posix/deadline_waiter.h"
 #include "platform/posix/line_settings.h"
+#include "platform/posix/port_lock.h"
 
 #include <chrono>
 #include <cstddef>
@@ -28,7 +29,9 @@ class TtyDevice {
 public:
     // Opens path read-write, without becoming its controlling terminal and
     // closed on exec. Empty when the path is missing, is not a terminal or
-    // is held by another open (another process, or this one).
+    // is held by another open (another process, or this one); the reason is
+    // noted for DescribeOpenFailure. The port's lock file is checked first,
+    // so that a port in use is not touched at all.
     static std::optional<TtyDevice> openExclusive(const std::string& path);
 
     TtyDevice(TtyDevice&& other) noexcept;
@@ -39,7 +42,8 @@ public:
 
     // Raw line with the given rate and framing, no flow control, then DTR
     // and RTS at the wanted levels. A device without modem lines (a
-    // pseudo-terminal) is not an error here.
+    // pseudo-terminal) is not an error here. A rate that the driver does not
+    // hold afterwards is: the line would run at another speed.
     bool applyLineSettings(const LineSettings& settings);
 
     // Up to count bytes, as timing allows. The count received (0 on a
@@ -48,8 +52,12 @@ public:
     std::optional<std::size_t> read(std::uint8_t* buffer, std::size_t count,
                                     const ReadTiming& timing);
 
-    // Every byte, unless the timeout (none: no limit) expires first. The
-    // count written, or empty on an error.
+    // Every byte, and returns once they have left the driver for the wire,
+    // unless the timeout expires first (none: twice the bytes' time on the
+    // wire plus 8 s, so that a device that stops taking bytes never hangs
+    // the caller). The count that went out, or empty on an error. Bytes
+    // still queued at the timeout are discarded, as a timed-out write is on
+    // Windows.
     std::optional<std::size_t> writeAll(const std::uint8_t* buffer, std::size_t count,
                                         std::optional<std::chrono::milliseconds> timeout);
 
@@ -62,14 +70,22 @@ public:
     bool setBreak(bool on);
 
     // Asks the driver to hand received bytes on without delay (Linux serial
-    // drivers); best effort, false when the driver does not support it.
+    // drivers); best effort, false when the driver does not support it. The
+    // driver's mode is put back on close.
     bool requestLowLatency();
 
 private:
-    explicit TtyDevice(int fd) : fd_(fd) {}
+    TtyDevice(int fd, std::string path, PortLock lock)
+        : fd_(fd), path_(std::move(path)), lock_(std::move(lock)) {}
+    std::chrono::milliseconds wireTime(std::size_t count) const;
+    bool waitUntilSent(std::optional<DeadlineWaiter::Clock::time_point> deadline);
     void release();
 
     int fd_ = -1;
-    bool exclusiveMode_ = false;  // TIOCEXCL set by us, to be cleared on close
+    std::string path_;
+    PortLock lock_;
+    bool exclusiveMode_ = false;                // TIOCEXCL set by us, to be cleared on close
+    std::optional<bool> lowLatencyToRestore_;  // the driver's mode before we changed it
+    LineSettings line_;                         // as last applied
     DeadlineWaiter waiter_;
 };

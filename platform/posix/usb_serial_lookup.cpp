@@ -78,15 +78,28 @@ std::optional<std::string> interfaceDirOf(const std::string& ttyDevice)
     return std::nullopt;
 }
 
+// The USB device is the first folder above the interface with a vendor id.
+// The walk stops there: a device without a product string has none, and
+// never takes its hub's.
 std::optional<std::string> usbDeviceDirOf(const std::string& interfaceDir, const std::string& sysfsRoot)
 {
     for (std::string dir = parentOf(interfaceDir);
          dir.size() > sysfsRoot.size() && dir.compare(0, sysfsRoot.size(), sysfsRoot) == 0;
          dir = parentOf(dir)) {
-        if (exists(dir + "/idVendor") && exists(dir + "/idProduct") && exists(dir + "/product"))
+        if (exists(dir + "/idVendor"))
             return dir;
     }
     return std::nullopt;
+}
+
+// The kernel writes bNumInterfaces right-aligned: " 2".
+unsigned interfaceCountOf(const std::string& usbDeviceDir)
+{
+    auto const text = readAttribute(usbDeviceDir + "/bNumInterfaces");
+    if (!text)
+        return 0;
+    unsigned long const count = std::strtoul(text->c_str(), nullptr, 10);
+    return count > 255 ? 0 : static_cast<unsigned>(count);
 }
 
 std::optional<UsbSerialInterface> usbSerialInterface(const DeviceRoots& roots,
@@ -104,15 +117,15 @@ std::optional<UsbSerialInterface> usbSerialInterface(const DeviceRoots& roots,
     auto const usbDevice = usbDeviceDirOf(*interfaceDir, sysfsRoot);
     if (!number || !usbDevice)
         return std::nullopt;
-    auto const product = readAttribute(*usbDevice + "/product");
-    if (!product)
-        return std::nullopt;
 
     UsbSerialInterface found;
     found.ttyName = ttyName;
     found.devicePath = roots.dev + "/" + ttyName;
-    found.product = *product;
+    found.product = readAttribute(*usbDevice + "/product").value_or("");
+    found.vendorId = readAttribute(*usbDevice + "/idVendor").value_or("");
+    found.productId = readAttribute(*usbDevice + "/idProduct").value_or("");
     found.interfaceNumber = *number;
+    found.interfaceCount = interfaceCountOf(*usbDevice);
     found.usbDevice = *usbDevice;
     return found;
 }

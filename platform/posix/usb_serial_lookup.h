@@ -17,8 +17,12 @@ struct DeviceRoots {
 struct UsbSerialInterface {
     std::string ttyName;           // e.g. ttyUSB0
     std::string devicePath;        // the device node: <dev>/<ttyName>
-    std::string product;           // the USB device's product string, without its line end
+    std::string product;           // the USB device's product string, without its line end;
+                                   // empty when the device has none
+    std::string vendorId;          // idVendor and idProduct as sysfs writes them: "0403"
+    std::string productId;
     unsigned interfaceNumber = 0;  // bInterfaceNumber of the USB interface
+    unsigned interfaceCount = 0;   // bNumInterfaces of the USB device, bound or not
     std::string usbDevice;         // the USB device's sysfs directory: same for all its interfaces
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/win32_serial.h"
 
+#include "platform/posix/open_failure_note.h"
 #include "platform/posix/port_name.h"
 #include "platform/posix/win32_port_handle.h"
 #include "platform/posix/tty_device.h"
@@ -40,11 +41,14 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/
 {
     // A port is always opened read-write and unshared; it can only be an
     // existing device.
+    clearOpenFailure();
     if (fileName == nullptr || creationDisposition != OPEN_EXISTING)
         return INVALID_HANDLE_VALUE;
     auto const path = devicePathForPortName(fileName);
-    if (!path)
+    if (!path) {
+        noteOpenFailure(std::string("\"") + fileName + "\" names no serial port");
         return INVALID_HANDLE_VALUE;
+    }
     auto device = TtyDevice::openExclusive(*path);
     if (!device)
         return INVALID_HANDLE_VALUE;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <numeric>
+#include <fcntl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -326,6 +327,37 @@ TEST_F(PtyPort, WriteTimeoutLimitsABlockedWrite)
     EXPECT_LT(written, data.size());
     EXPECT_GE(since(start), milliseconds(100));
     EXPECT_LT(since(start), milliseconds(5000));
+}
+
+TEST_F(PtyPort, AWriteWithoutATimeoutStillEndsWhenTheFarEndNeverReads)
+{
+    // A target that stops reading, or a wedged converter: the queue is full.
+    // Filled through a second descriptor, since a timed-out write of ours
+    // would discard what it left queued.
+    int const filler = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(filler, 0);
+    std::vector<std::uint8_t> const block(4096);
+    // Full once the kernel has moved what it can to the far end's buffer.
+    for (int stillFull = 0; stillFull < 3;) {
+        if (::write(filler, block.data(), block.size()) > 0) {
+            stillFull = 0;
+            continue;
+        }
+        ++stillFull;
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    ::close(filler);
+    DWORD written = 0;
+
+    // Without a write timeout (as ComPort sets none) the bound is twice the
+    // byte's time on the wire plus 8 s.
+    setTimeouts({});
+    std::uint8_t const byte = 0x42;
+    auto const start = Clock::now();
+    EXPECT_TRUE(WriteFile(port, &byte, 1, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    EXPECT_GE(since(start), milliseconds(8000));
+    EXPECT_LT(since(start), milliseconds(20000));
 }
 
 TEST_F(PtyPort, PurgeDropsReceivedBytes)

@@ -4,11 +4,13 @@ namespace {
 
 // $1 the fake tree, $2 the staging directory, then name/target pairs up to
 // "--", then the program and its arguments. /dev is built aside and moved
-// into place, since the targets live under the /dev it replaces.
+// into place, since the targets live under the /dev it replaces. The run
+// gets a /run/lock of its own: its device names are the machine's too.
 constexpr char kScript[] =
     "set -e\n"
     "sys=$1; stage=$2; shift 2\n"
     "mount --bind \"$sys\" /sys\n"
+    "if [ -d /run/lock ]; then mount -t tmpfs fwsend-test-lock /run/lock; fi\n"
     "mount -t tmpfs fwsend-test-dev \"$stage\"\n"
     "while [ \"$1\" != -- ]; do\n"
     "  touch \"$stage/$1\"\n"

@@ -9,6 +9,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The root hub of bus 1, as an xHCI controller shows it.
 constexpr char kUsbBus[] = "/devices/pci0000:00/0000:00:14.0/usb1";
 
 void WriteFile(const fs::path& path, const std::string& text) {
@@ -28,6 +29,20 @@ std::string HexByte(unsigned value) {
     return text;
 }
 
+// The kernel writes bNumInterfaces right-aligned in two places: " 2".
+std::string InterfaceCount(unsigned count) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%2u\n", count);
+    return text;
+}
+
+void WriteUsbDeviceAttributes(const std::string& dir, const std::string& ids, unsigned interfaceCount) {
+    const auto colon = ids.find(':');
+    WriteFile(dir + "/idVendor", ids.substr(0, colon) + "\n");
+    WriteFile(dir + "/idProduct", ids.substr(colon + 1) + "\n");
+    WriteFile(dir + "/bNumInterfaces", InterfaceCount(interfaceCount));
+}
+
 }  // namespace
 
 FakeSysfs::FakeSysfs() {
@@ -35,6 +50,9 @@ FakeSysfs::FakeSysfs() {
     if (char* made = ::mkdtemp(pattern)) root_ = made;
     fs::create_directories(SysfsRoot() + "/class/tty");
     fs::create_directories(root_ + "/dev");
+    const std::string rootHub = SysfsRoot() + kUsbBus;
+    WriteUsbDeviceAttributes(rootHub, "1d6b:0002", 1);
+    WriteFile(rootHub + "/product", "xHCI Host Controller\n");
 }
 
 FakeSysfs::~FakeSysfs() {
@@ -42,29 +60,40 @@ FakeSysfs::~FakeSysfs() {
     if (!root_.empty()) fs::remove_all(root_, ignored);
 }
 
+// "1-1.2" lives in the folder of its hub "1-1", which lives in the root hub's.
 std::string FakeSysfs::UsbDeviceDir(const std::string& usbDevice) const {
-    return SysfsRoot() + kUsbBus + "/" + usbDevice;
+    std::string dir = SysfsRoot() + kUsbBus;
+    for (std::size_t end = usbDevice.find('.'); end != std::string::npos; end = usbDevice.find('.', end + 1))
+        dir += "/" + usbDevice.substr(0, end);
+    return dir + "/" + usbDevice;
 }
 
 std::string FakeSysfs::InterfaceDir(const std::string& usbDevice, unsigned interfaceNumber) const {
     return UsbDeviceDir(usbDevice) + "/" + usbDevice + ":1." + std::to_string(interfaceNumber);
 }
 
-void FakeSysfs::AddUsbDevice(const std::string& usbDevice, const std::string& product) {
+void FakeSysfs::AddUsbDevice(const std::string& usbDevice, const std::optional<std::string>& product,
+                             unsigned interfaceCount, const std::string& ids) {
     auto const dir = UsbDeviceDir(usbDevice);
-    WriteFile(dir + "/idVendor", "0403\n");
-    WriteFile(dir + "/idProduct", "6001\n");
-    WriteFile(dir + "/product", product + "\n");
+    WriteUsbDeviceAttributes(dir, ids, interfaceCount);
+    if (product) WriteFile(dir + "/product", *product + "\n");
+}
+
+void FakeSysfs::AddUnboundInterface(const std::string& usbDevice, unsigned interfaceNumber) {
+    WriteFile(InterfaceDir(usbDevice, interfaceNumber) + "/bInterfaceNumber", HexByte(interfaceNumber));
 }
 
 void FakeSysfs::AddUsbSerialTty(const std::string& usbDevice, unsigned interfaceNumber,
                                 const std::string& driver, const std::string& ttyName) {
     auto const interface = InterfaceDir(usbDevice, interfaceNumber);
     WriteFile(interface + "/bInterfaceNumber", HexByte(interfaceNumber));
+    WriteFile(interface + "/bInterfaceClass", "ff\n");
     Link(interface + "/driver", SysfsRoot() + "/bus/usb/drivers/" + driver);
     // The usb-serial port device below the interface has a driver link too.
     auto const port = interface + "/" + ttyName;
     Link(port + "/driver", SysfsRoot() + "/bus/usb-serial/drivers/" + driver);
+    WriteFile(port + "/port_number", "0\n");
+    if (driver == "ftdi_sio") WriteFile(port + "/latency_timer", "16\n");
     auto const classDevice = port + "/tty/" + ttyName;
     WriteFile(classDevice + "/dev", "188:0\n");
     Link(classDevice + "/device", port);

@@ -2,6 +2,7 @@
 // A sysfs tree in a temporary directory, laid out as the kernel lays out
 // USB serial converters, with a device-node directory beside it.
 
+#include <optional>
 #include <string>
 
 #include "platform/posix/usb_serial_lookup.h"
@@ -13,9 +14,14 @@ public:
     FakeSysfs(const FakeSysfs&) = delete;
     FakeSysfs& operator=(const FakeSysfs&) = delete;
 
-    // A USB device (e.g. "1-2") with this product string; the kernel's file
-    // ends in a line end.
-    void AddUsbDevice(const std::string& usbDevice, const std::string& product);
+    // A USB device named as the kernel names it ("1-2"; "1-1.2" behind the
+    // hub "1-1", which must be added first) with this product string (none:
+    // the device has no product file) and this many interfaces. ids is
+    // "vendor:product".
+    void AddUsbDevice(const std::string& usbDevice, const std::optional<std::string>& product,
+                      unsigned interfaceCount = 1, const std::string& ids = "0403:6001");
+    // An interface that no driver is bound to: it has no tty.
+    void AddUnboundInterface(const std::string& usbDevice, unsigned interfaceNumber);
     // A usb-serial port tty (ttyUSB<n>) on interface number of usbDevice,
     // bound to driver (ftdi_sio, cp210x).
     void AddUsbSerialTty(const std::string& usbDevice, unsigned interfaceNumber,

@@ -49,7 +49,7 @@ class FtdiLayerTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(first.isOpen() && second.isOpen());
-        tree.AddUsbDevice("1-2", "Dual RS232-HS");
+        tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
         tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
         tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
         tree.LinkDeviceNode("ttyUSB0", first.slavePath());

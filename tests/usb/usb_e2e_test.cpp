@@ -47,7 +47,7 @@ protected:
 const std::string kFtdiConnection = "Connection with FTDI-USB Device...\n";
 
 TEST_F(UsbUploadTest, FtdiConverterFoundByItsDescriptionTakesTheWholeImage) {
-    tree_.AddUsbDevice("1-2", "Dual RS232-HS");
+    tree_.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
     tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
     tree_.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
     // Channel A leads nowhere the target listens: only "B" can succeed.

@@ -66,7 +66,7 @@ TEST(FtdiDevices, SingleInterfaceConverterIsNamedByItsProductString) {
 
 TEST(FtdiDevices, EachInterfaceOfADualChipGetsALetterFromItsNumber) {
     FakeSysfs tree;
-    tree.AddUsbDevice("1-2", "Dual RS232-HS");
+    tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
     tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB4");
     tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB3");
     tree.AddUsbDevice("1-3", "FT232R USB UART");
@@ -78,6 +78,38 @@ TEST(FtdiDevices, EachInterfaceOfADualChipGetsALetterFromItsNumber) {
     EXPECT_EQ(devices[1].description, "Dual RS232-HS B");
     EXPECT_EQ(devices[1].devicePath, tree.Root() + "/dev/ttyUSB4");
     EXPECT_EQ(devices[2].description, "FT232R USB UART");  // a single chip keeps its plain name
+}
+
+TEST(FtdiDevices, ChannelsAreLetteredByTheChipNotByWhatIsBound) {
+    // Channel A is held by a JTAG program: unbound, no tty. B is still B.
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "USB2.0 Hub", 1, "05e3:0610");
+    tree.AddUsbDevice("1-1.2", "Dual RS232-HS", 2, "0403:6010");
+    tree.AddUnboundInterface("1-1.2", 0);
+    tree.AddUsbSerialTty("1-1.2", 1, "ftdi_sio", "ttyUSB0");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].description, "Dual RS232-HS B");
+}
+
+TEST(FtdiDevices, ADeviceWithoutAProductStringIsNeverNamedAfterItsHub) {
+    // Two product-less single chips behind one hub: two nameless devices,
+    // not one dual chip called after the hub.
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "USB2.0 Hub", 1, "05e3:0610");
+    tree.AddUsbDevice("1-1.1", std::nullopt);
+    tree.AddUsbSerialTty("1-1.1", 0, "ftdi_sio", "ttyUSB0");
+    tree.AddUsbDevice("1-1.2", std::nullopt);
+    tree.AddUsbSerialTty("1-1.2", 0, "ftdi_sio", "ttyUSB1");
+    tree.AddUsbDevice("1-3", std::nullopt);  // straight on the root hub
+    tree.AddUsbSerialTty("1-3", 0, "ftdi_sio", "ttyUSB2");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 3u);
+    for (auto const& device : devices) EXPECT_EQ(device.description, "") << device.devicePath;
+
+    auto const found = findUsbSerialInterfaces(tree.Roots(), "ftdi_sio");
+    EXPECT_NE(found[0].usbDevice, found[1].usbDevice);
+    EXPECT_EQ(found[0].vendorId + ":" + found[0].productId, "0403:6001");
 }
 
 TEST(FtdiDevices, ACp210xBridgeIsNoFtdiDevice) {

@@ -3,8 +3,9 @@
 // is a failure rather than a silently different speed.
 #ifndef __linux__
 
-#include "platform/posix/tty_attributes.h"
+#include "platform/posix/tty_driver.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -55,15 +56,15 @@ bool speedFor(std::uint32_t baud, speed_t& speed)
 
 } // namespace
 
-bool applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
+std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
 {
     speed_t speed{};
     if (!speedFor(baud, speed))
-        return false;
+        return std::nullopt;
 
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
-        return false;
+        return std::nullopt;
     tio.c_iflag = flags.iflag;
     tio.c_oflag = flags.oflag;
     tio.c_lflag = flags.lflag;
@@ -71,10 +72,35 @@ bool applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
     tio.c_cc[VMIN] = flags.vmin;
     tio.c_cc[VTIME] = flags.vtime;
     if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0)
-        return false;
+        return std::nullopt;
 
     termios applied{};
-    return ::tcgetattr(fd, &applied) == 0 && ::cfgetospeed(&applied) == speed;
+    if (::tcgetattr(fd, &applied) != 0)
+        return std::nullopt;
+    if (::cfgetospeed(&applied) != speed)
+        return 0u;  // some other rate: no number for it here
+    return baud;
+}
+
+std::optional<std::size_t> transmitQueueBytes(int fd)
+{
+#ifdef TIOCOUTQ
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued >= 0)
+        return static_cast<std::size_t>(queued);
+#endif
+    (void)fd;
+    return std::nullopt;
+}
+
+std::optional<bool> lowLatency(int)
+{
+    return std::nullopt;
+}
+
+bool setLowLatency(int, bool)
+{
+    return false;
 }
 
 #endif

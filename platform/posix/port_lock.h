@@ -1,0 +1,56 @@
+#pragma once
+// The lock files of Linux terminal programs (minicom, picocom, the uucp
+// tools): /run/lock/LCK..<name> holds the owner's process id. Checking it
+// before opening a port matters: every open of a Linux tty raises DTR and
+// RTS, and on many boards those lines reset the target or pick its boot
+// mode, so even a failed open can wreck an upload in progress.
+
+#include <optional>
+#include <string>
+
+constexpr char defaultLockFolder[] = "/run/lock";
+
+class PortLock
+{
+public:
+    enum class Outcome
+    {
+        Locked,       // the file is ours until this object goes
+        HeldByOther,  // a live process holds it: see holder()
+        NotLocked,    // the folder is missing or not writable: go on without
+    };
+
+    // Takes the lock of the device at devicePath. A file left by a process
+    // that no longer exists is taken over.
+    static PortLock acquire(const std::string& devicePath,
+                            const std::string& folder = defaultLockFolder);
+
+    PortLock() = default;
+    PortLock(PortLock&& other) noexcept;
+    PortLock& operator=(PortLock&& other) noexcept;
+    PortLock(const PortLock&) = delete;
+    PortLock& operator=(const PortLock&) = delete;
+    ~PortLock();
+
+    Outcome outcome() const { return outcome_; }
+    long holder() const { return holder_; }
+
+private:
+    void release();
+
+    Outcome outcome_ = Outcome::NotLocked;
+    long holder_ = 0;
+    std::string file_;  // set while the file is ours
+};
+
+// The lock file's name for a device: LCK..ttyUSB0 for /dev/ttyUSB0 (links
+// resolved, so every name of one device shares one lock), LCK..pts_3 for
+// /dev/pts/3.
+std::string lockFileName(const std::string& devicePath);
+
+// The live process that holds the device's lock file, if any.
+std::optional<long> portLockHolder(const std::string& devicePath,
+                                   const std::string& folder = defaultLockFolder);
+
+// "process 1234 (minicom)", for messages.
+std::string describeProcess(long pid);

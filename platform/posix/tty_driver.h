@@ -1,0 +1,26 @@
+#pragma once
+// What a terminal device's driver is asked beyond reading and writing: the
+// line's attributes, the transmit queue and the low-latency flag. Kept
+// apart for two reasons: on Linux the attributes go through termios2, whose
+// kernel headers clash with <termios.h>; and tests link a scripted driver in
+// its place, to show what a pseudo-terminal cannot (a rate the driver did
+// not take, a queue that drains at the pace of the wire).
+
+#include "platform/posix/tty_flags.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// Applies flag words and a baud rate in one step, then reads back the rate
+// the driver holds: a driver that cannot run a rate keeps its old one or
+// rounds it, and says so only there. Empty when the driver refused.
+std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud);
+
+// Bytes written but not yet on the wire; empty when the driver cannot tell.
+std::optional<std::size_t> transmitQueueBytes(int fd);
+
+// The driver's low-latency mode (Linux serial drivers: the FTDI driver's
+// latency timer goes to 1 ms); empty where the driver has none.
+std::optional<bool> lowLatency(int fd);
+bool setLowLatency(int fd, bool on);
