@@ -42,6 +42,11 @@ Loopback& Device() {
     return device;
 }
 
+// Statuses of the library's classic calls.
+const ULONG kOk = 0;
+const ULONG kInvalidHandle = 1;
+const ULONG kIoError = 4;
+
 HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5a5a));
 
 bool Valid(HANDLE handle) { return handle == kHandle && Device().open; }
@@ -109,15 +114,11 @@ LOOPBACK_EXPORT BOOL WINAPI FT_W32_CloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-const ULONG FT_OK = 0;
-const ULONG FT_INVALID_HANDLE = 1;
-const ULONG FT_IO_ERROR = 4;
-
 LOOPBACK_EXPORT ULONG WINAPI FT_SetLatencyTimer(HANDLE handle, UCHAR ms) {
-    if (!Valid(handle)) return FT_INVALID_HANDLE;
+    if (!Valid(handle)) return kInvalidHandle;
     ++Latency().calls;
     Latency().lastMs = ms;
-    return Latency().refuse ? FT_IO_ERROR : FT_OK;
+    return Latency().refuse ? kIoError : kOk;
 }
 
 // The tests' window on the record: the calls on an open converter so far, and
