@@ -24,7 +24,8 @@ struct Loopback {
     std::deque<BYTE> pending;
 };
 
-// What FT_SetLatencyTimer was last asked on an open converter, and how often.
+// How often FT_SetLatencyTimer was called, with any handle, and the last
+// value it was given for the open converter.
 struct LatencyRecord {
     int calls = 0;
     int lastMs = -1;
@@ -115,14 +116,14 @@ LOOPBACK_EXPORT BOOL WINAPI FT_W32_CloseHandle(HANDLE handle) {
 }
 
 LOOPBACK_EXPORT ULONG WINAPI FT_SetLatencyTimer(HANDLE handle, UCHAR ms) {
-    if (!Valid(handle)) return kInvalidHandle;
     ++Latency().calls;
+    if (!Valid(handle)) return kInvalidHandle;
     Latency().lastMs = ms;
     return Latency().refuse ? kIoError : kOk;
 }
 
-// The tests' window on the record: the calls on an open converter so far, and
-// the last value (-1 before any).
+// The tests' window on the record: the calls so far, and the last value
+// (-1 before any).
 LOOPBACK_EXPORT void LoopbackLatencyRecord(int* calls, int* lastMs) {
     *calls = Latency().calls;
     *lastMs = Latency().lastMs;
