@@ -1,5 +1,8 @@
 #include "child_process.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -146,6 +149,8 @@ int ChildProcess::Wait(int timeoutMs) {
     }
 }
 
+bool ChildProcess::Signal(int number) { return pid_ > 0 && kill(pid_, number) == 0; }
+
 int ChildProcess::Stop(int graceMs) {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
@@ -158,12 +163,23 @@ int ChildProcess::Stop(int graceMs) {
 RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
     RunResult result;
     const double start = MonotonicSeconds();
-    ChildProcess child = ChildProcess::Spawn(argv);
+    // stderr goes to a file that is gone once the run is read back.
+    char errorsPath[] = "/tmp/fwsend_stderr_XXXXXX";
+    const int errorsFd = ::mkstemp(errorsPath);
+    if (errorsFd < 0) return result;
+    ::close(errorsFd);
+    ChildProcess child = ChildProcess::Spawn(argv, errorsPath);
+    struct RemoveFile {
+        const char* path;
+        ~RemoveFile() { ::unlink(path); }
+    } removeErrors{errorsPath};
     if (!child.Running()) return result;
     const bool ended = child.ReadToEnd(result.output, timeoutMs);
     const int left = timeoutMs - static_cast<int>((MonotonicSeconds() - start) * 1000);
     result.status = ended ? child.Wait(left > 1000 ? left : 1000) : -1;
     if (result.status == -1) child.Stop(0);
     result.seconds = MonotonicSeconds() - start;
+    std::ifstream errors(errorsPath, std::ios::binary);
+    result.errors.assign(std::istreambuf_iterator<char>(errors), std::istreambuf_iterator<char>());
     return result;
 }

@@ -33,6 +33,10 @@ public:
     int Wait(int timeoutMs);
     // SIGTERM, a grace period, then SIGKILL; returns the exit code as Wait.
     int Stop(int graceMs = 3000);
+    // Sends a signal to the running child.
+    bool Signal(int number);
+    // Closes our end of its stdout, as a pipeline's reader that quits early.
+    void CloseStdout() { stdout_ = UniqueFd(); }
 
 private:
     // Appends one chunk of stdout to pending_; false at its end or the deadline.
@@ -46,6 +50,7 @@ private:
 // A finished run of a program.
 struct RunResult {
     std::string output;   // all of stdout
+    std::string errors;   // all of stderr
     int status = -1;      // exit code
     double seconds = 0;   // wall time from spawn to exit
 };

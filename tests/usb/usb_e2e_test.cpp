@@ -65,6 +65,7 @@ TEST_F(UsbUploadTest, FtdiDescriptionWithoutADeviceIsReportedInUseOrMissing) {
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB0");  // the right name, but no FTDI chip
     const RunResult run = Upload("-T1", "FT232R USB UART", {{"ttyUSB0", target_.SlavePath()}});
     EXPECT_EQ(run.output, Banner() + kFtdiConnection + "Error: FT232R USB UART in use or does not exist.\n");
+    EXPECT_EQ(run.errors, "fwsend: no FTDI converter is described as \"FT232R USB UART\"; none is attached\n");
     EXPECT_EQ(run.status, kFailureStatus);
 }
 
@@ -96,6 +97,7 @@ TEST_F(UsbUploadTest, Cp2102DescriptionWithoutABridgeIsReportedInUseOrMissing) {
     const RunResult run = Upload("-T2", "Target board",
                                  {{"ttyUSB0", target_.SlavePath()}, {"ttyUSB1", target_.SlavePath()}});
     EXPECT_EQ(run.output, Banner() + kCp2102Connection + "Error: Target board in use or does not exist.\n");
+    EXPECT_EQ(run.errors, "fwsend: no CP2102 bridge has that description; found \"target board\"\n");
     EXPECT_EQ(run.status, kFailureStatus);
 }
 
