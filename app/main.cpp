@@ -1,3 +1,9 @@
 #include "app/run.h"
+#include "platform/timer_resolution.h"
 
-int main(int argc, char** argv) { return Run(argc, argv); }
+int main(int argc, char** argv) {
+    // The run's short serial waits need timers finer than Windows' default
+    // tick; every return from the run gives them back.
+    const FineTimerResolution fineTimers;
+    return Run(argc, argv);
+}

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The demo, run from the project root: builds fwsend and the simulated target,
-# uploads the bundled sample image to the target over a pseudo-terminal at
-# 115200 baud 8E1 (the target keeps to that wire time), then checks that the
-# target received every byte of the image. Exits with fwsend's status, or 1
+# The demo, run from anywhere: installs what the build needs and is missing
+# (tools/need.sh), builds fwsend and the simulated target, uploads the
+# bundled sample image to the target over a pseudo-terminal at 115200 baud
+# 8E1 (the target keeps to that wire time), then checks that the target
+# received every byte of the image. Exits with fwsend's status, or 1
 # when fwsend succeeded but the target holds something else.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 
+tools/need.sh || exit 1
 cmake -S . -B build || exit 1
 cmake --build build -j2 || exit 1
 

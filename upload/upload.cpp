@@ -68,9 +68,10 @@ int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const I
     std::uint8_t rejects = 0;
     while (pos < image->count) {
         const std::int32_t frameSize = UpgradeFrame::SizeAt(*image, pos);
+        const bool settled = DrainStaleInput(transport, now);
+        // An interrupt cuts the drain short; no frame goes out after one.
         if (interrupted()) return Interrupted(transport, file);
-        if (!DrainStaleInput(transport, now)) {
-            if (interrupted()) return Interrupted(transport, file);
+        if (!settled) {
             std::printf("\nFailed: Target keeps sending, the line does not settle.\n");
             return Fail(transport, file);
         }

@@ -1,6 +1,13 @@
 // The D2XX calls that ComFTDI makes, forwarded to FTD2XX.dll. The DLL is
 // loaded the first time one of them runs (the FTDI transport's Open); when it
 // or one of its functions is missing, every call fails, so Open fails.
+//
+// A converter holds what it receives for its latency timer (16 ms unless set)
+// before it passes it on, which would make every verdict late. Each converter
+// opened here is set to 1 ms through FT_SetLatencyTimer, given the handle of
+// the W32 open (the library has one kind of handle for both sets of calls);
+// where the library lacks it or refuses, the open goes on at the converter's
+// own setting.
 
 #include "platform/ftd2xx.h"
 #include "platform/windows/late_library.h"
@@ -16,6 +23,7 @@ struct Ftd2xx {
     using ReadFileFn = BOOL(WINAPI*)(FT_HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
     using WriteFileFn = BOOL(WINAPI*)(FT_HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
     using CloseHandleFn = BOOL(WINAPI*)(FT_HANDLE);
+    using SetLatencyTimerFn = ULONG(WINAPI*)(FT_HANDLE, UCHAR);
 
     LateLibrary dll{"FTD2XX.dll"};
     CreateFileFn createFile = dll.Find<CreateFileFn>("FT_W32_CreateFile");
@@ -28,6 +36,8 @@ struct Ftd2xx {
     ReadFileFn readFile = dll.Find<ReadFileFn>("FT_W32_ReadFile");
     WriteFileFn writeFile = dll.Find<WriteFileFn>("FT_W32_WriteFile");
     CloseHandleFn closeHandle = dll.Find<CloseHandleFn>("FT_W32_CloseHandle");
+    // Not needed for a run: missing, it is not called.
+    SetLatencyTimerFn setLatencyTimer = dll.Find<SetLatencyTimerFn>("FT_SetLatencyTimer");
 
     bool Complete() const {
         return createFile && setupComm && setCommState && setCommTimeouts && getCommTimeouts && purgeComm &&
@@ -42,12 +52,18 @@ const Ftd2xx* Library() {
     return library.Complete() ? &library : nullptr;
 }
 
+constexpr UCHAR kLatencyTimerMs = 1;
+
 }  // namespace
 
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD creation, DWORD flags, HANDLE templateFile) {
     const Ftd2xx* d = Library();
-    return d ? d->createFile(name, access, share, security, creation, flags, templateFile) : INVALID_HANDLE_VALUE;
+    if (!d) return INVALID_HANDLE_VALUE;
+    const FT_HANDLE handle = d->createFile(name, access, share, security, creation, flags, templateFile);
+    // Its answer does not matter: a converter left at 16 ms still works.
+    if (handle != INVALID_HANDLE_VALUE && d->setLatencyTimer) d->setLatencyTimer(handle, kLatencyTimerMs);
+    return handle;
 }
 BOOL FT_W32_SetupComm(FT_HANDLE h, DWORD in, DWORD out) {
     const Ftd2xx* d = Library();

@@ -1,9 +1,22 @@
 // Ctrl-C, Ctrl-Break and a closed console window set a flag that the upload
-// looks at between its steps. The handler runs on a thread of its own.
+// looks at between its steps, and cancel the serial call the run is waiting
+// in, so that a verdict wait of up to 8 s ends at once and the run goes
+// through its failure end. The handler runs on a thread the system starts
+// for each event.
+//
+// The cancel reaches a call that waits in the system (the COM port's reads
+// and writes). A vendor DLL may wait in a way of its own; its call then runs
+// to its timeout. An event that lands between two serial calls finds nothing
+// to cancel: the next call may wait its full timeout before the run sees the
+// flag.
+
 #include "platform/interrupt.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
 #endif
 #include <windows.h>
 
@@ -11,32 +24,50 @@
 
 namespace {
 
+// Set by the handler, read by the run; the run's thread, noted so that the
+// handler can cancel its waits.
 std::atomic<bool> interruptArrived{false};
+std::atomic<DWORD> runThreadId{0};
 
 // Longest a blocking serial call can hold the run up (the verdict wait).
 constexpr DWORD kLongestBlockingCallMs = 8000;
 
-BOOL WINAPI NoteInterrupt(DWORD event)
-{
-    bool const again = interruptArrived.exchange(true);
-    if (again && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT))
-        return FALSE;  // a second Ctrl-C ends the process, as it would have
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
-        // The process ends when this handler returns: give the run the time
-        // to close the port first. Its own exit ends this thread earlier.
-        Sleep(kLongestBlockingCallMs);
+class ThreadHandle {
+public:
+    explicit ThreadHandle(DWORD id) : handle_(OpenThread(THREAD_TERMINATE, FALSE, id)) {}
+    ~ThreadHandle() {
+        if (handle_) CloseHandle(handle_);
     }
+    ThreadHandle(const ThreadHandle&) = delete;
+    ThreadHandle& operator=(const ThreadHandle&) = delete;
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+void CancelRunThreadWait() {
+    const ThreadHandle run(runThreadId.load());
+    if (run.Get()) CancelSynchronousIo(run.Get());
+}
+
+BOOL WINAPI NoteInterrupt(DWORD event) {
+    const bool again = interruptArrived.exchange(true);
+    // A second Ctrl-C ends the process, as it would have without this.
+    if (again && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) return FALSE;
+    CancelRunThreadWait();
+    // The process ends when this handler returns from these: give the run
+    // the time to close the port first. Its own exit ends this thread sooner.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        Sleep(kLongestBlockingCallMs);
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
-void CatchInterrupts()
-{
+void CatchInterrupts() {
+    runThreadId.store(GetCurrentThreadId());
     SetConsoleCtrlHandler(NoteInterrupt, TRUE);
 }
 
-bool InterruptRequested()
-{
-    return interruptArrived.load();
-}
+bool InterruptRequested() { return interruptArrived.load(); }

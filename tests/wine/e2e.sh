@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # End-to-end runs of the Windows fwsend.exe under wine against the simulated
 # target on a Linux pseudo-terminal, reached as COM5 and as COM12 through
-# wine's dosdevices links. Run from the project root:
+# wine's dosdevices links; then uploads through the stand-in vendor DLLs of
+# tests/wine, which are loaded from beside fwsend.exe and never from the
+# current directory. Run from the project root:
 #   tests/wine/e2e.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 # WINEPREFIX must name an initialised prefix with a running wineserver.
 set -u
 linux_build=$1
 windows_build=$2
 target=$linux_build/fwsend-target
-exe=$windows_build/fwsend.exe
-sample=tools/sample-firmware.txt
+exe=$(realpath "$windows_build/fwsend.exe")
+stand_ins=$windows_build/tests/wine/complete
+sample=$(realpath tools/sample-firmware.txt)
 work=$(mktemp -d /tmp/fwsend_wine_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -108,11 +111,92 @@ stop_target
 check "a rejecting target ends the run" 255 \
     "$banner$connection"$'\r                        \rTransferring.. - 0% done.\r                        \rTransferring.. - 0% done.\r                        \rTransferring.. \\ 0% done.\r                        \rTransferring.. \\ 0% done.\nCRC error. File damaged.\n'
 
+# Ctrl-C during the verdict wait ends the run through its failure end: wine
+# hands a SIGINT to the program as a console Ctrl-C event (timeout passes it
+# on, once in the foreground; else the process group gets it a second time).
+# Wine cannot cancel the waiting serial read, so the run ends when the read
+# times out, up to 8 s later; on Windows the handler cancels it.
+start_target --silent
+timeout --foreground 30 wine "$exe" "-F$sample" -COM5 -115200 < /dev/null > "$work/output.txt" 2>> "$work/wine.log" &
+fwsend_pid=$!
+for _ in $(seq 300); do
+    grep -q "0% done" "$work/output.txt" && break
+    sleep 0.1
+done
+signalled=$(date +%s%N)
+kill -INT "$fwsend_pid"
+wait "$fwsend_pid"
+status=$?
+echo "     (the run ended $(( ($(date +%s%N) - signalled) / 1000000 )) ms after the Ctrl-C)"
+stop_target
+check "Ctrl-C ends the run through its failure end" 255 \
+    "$banner$connection"$'\r                        \rTransferring.. - 0% done.\nFailed: Interrupted.\n'
+
 # No vendor DLL beside fwsend.exe: the USB links fail to open.
 run_fwsend "-F$sample" -115200 -T1 "-DTarvo Link 300"
 check "FTDI without FTD2XX.dll" 255 "$banner"$'Connection with FTDI-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n'
 run_fwsend "-F$sample" -115200 -T2 "-DTarvo Link 300"
 check "CP2102 without SiUSBXp.dll" 255 "$banner"$'Connection with CP2102-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n'
+
+# The port finder lists the COM ports that wine records (com1 is /dev/ttyS0
+# in a new prefix), each under the option that names it.
+ports=$windows_build/fwsend-ports.exe
+timeout 30 wine "$ports" < /dev/null > "$work/ports.txt" 2>> "$work/wine.log"
+status=$?
+listed=$(tr -d '\r' < "$work/ports.txt")
+if [ "$status" -eq 0 ] && { [ "$listed" = "No serial devices found." ] ||
+   { [ "${listed:0:6}" = DEVICE ] && ! printf '%s\n' "$listed" | sed 1d | grep -vqE '^(COM[0-9]+) +-\1 '; }; }; then
+    echo "PASS fwsend-ports.exe lists each COM port with its option"
+    passed=$((passed + 1))
+else
+    echo "FAIL fwsend-ports.exe: status $status, output:"
+    cat "$work/ports.txt"
+    failures=$((failures + 1))
+fi
+
+# Through the stand-in DLLs, which hand back what is written to them: frames
+# whose length bytes start with 0x11 come back with the target's "accepted"
+# as their first byte, and the drain before the next frame takes the rest.
+loopback_image=$work/loopback.txt
+awk 'BEGIN {
+    for (f = 0; f < 3; f++) {
+        printf "11 %02x\n", f
+        for (i = 0; i < 4352 + f; i++) printf "%02x%s", (i * 7 + f) % 256, (i % 32 == 31) ? "\n" : " "
+        printf "\n"
+    }
+}' > "$loopback_image"
+loopback_progress=
+acked=0
+for i in 0 1 2; do
+    loopback_progress+=$'\r                        \rTransferring.. '"${spinner:$i:1} $((acked * 100 / 13065))% done."
+    acked=$((acked + 4354 + i))
+done
+loopback_done=$'\rTransferring.. 100% done.  \nTarget updated successfully.\n'
+
+# A DLL of a vendor's name in the folder the user runs fwsend from is never
+# loaded; the same DLL beside fwsend.exe is.
+app=$work/app
+planted=$work/planted
+mkdir -p "$app" "$planted"
+cp "$exe" "$app/"
+cp "$stand_ins/FTD2XX.dll" "$stand_ins/SiUSBXp.dll" "$planted/"
+exe=$app/fwsend.exe
+cd "$planted"
+run_fwsend "-F$loopback_image" -115200 -T1 -DLoopback
+check "an FTD2XX.dll in the current directory is not loaded" 255 \
+    "$banner"$'Connection with FTDI-USB Device...\nError: Loopback in use or does not exist.\n'
+run_fwsend "-F$loopback_image" -115200 -T2 "-DLoopback B"
+check "a SiUSBXp.dll in the current directory is not loaded" 255 \
+    "$banner"$'Connection with CP2102-USB Device...\nError: Loopback B in use or does not exist.\n'
+cd - > /dev/null
+
+cp "$stand_ins/FTD2XX.dll" "$stand_ins/SiUSBXp.dll" "$app/"
+run_fwsend "-F$loopback_image" -115200 -T1 -DLoopback
+check "an upload through the FTD2XX.dll beside fwsend.exe" 0 \
+    "$banner"$'Connection with FTDI-USB Device...\n'"$loopback_progress$loopback_done"
+run_fwsend "-F$loopback_image" -115200 -T2 "-DLoopback B"
+check "an upload through the SiUSBXp.dll beside fwsend.exe" 0 \
+    "$banner"$'Connection with CP2102-USB Device...\n'"$loopback_progress$loopback_done"
 
 echo "wine end-to-end: $passed passed, $failures failed"
 [ "$failures" -eq 0 ]

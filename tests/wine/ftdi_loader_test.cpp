@@ -7,7 +7,38 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/win32_serial.h"
 #include "transport/com_ftdi.h"
+
+namespace {
+
+// The stand-in's record of FT_SetLatencyTimer: all calls, and the last value
+// for its converter; none before the DLL is loaded.
+struct LatencyRecord {
+    int calls = 0;
+    int lastMs = -1;
+};
+
+template <typename Function>
+Function StandInExport(const char* name) {
+    const HMODULE dll = GetModuleHandleA("FTD2XX.dll");
+    if (!dll) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
+}
+
+LatencyRecord StandInLatencyRecord() {
+    LatencyRecord record;
+    if (auto read = StandInExport<void (*)(int*, int*)>("LoopbackLatencyRecord")) read(&record.calls, &record.lastMs);
+    return record;
+}
+
+void StandInRefusesLatencyTimer(BOOL refuse) {
+    auto set = StandInExport<void (*)(BOOL)>("LoopbackRefuseLatencyTimer");
+    ASSERT_NE(set, nullptr);
+    set(refuse);
+}
+
+}  // namespace
 
 TEST(FtdiLoaderTest, OpensTheConverterByDescriptionAndPassesBytesBothWays) {
     ComFTDI converter;
@@ -46,4 +77,35 @@ TEST(FtdiLoaderTest, ADescriptionTheLibraryDoesNotKnowFailsToOpen) {
     ComFTDI converter;
     EXPECT_FALSE(converter.Open("Other", 115200, 2000));
     EXPECT_FALSE(converter.IsOpen());
+}
+
+TEST(FtdiLoaderTest, EachOpenedConverterGetsALatencyTimerOf1ms) {
+    const int before = StandInLatencyRecord().calls;
+    ComFTDI converter;
+    ASSERT_TRUE(converter.Open("Loopback", 115200, 2000));
+    const LatencyRecord record = StandInLatencyRecord();
+    EXPECT_EQ(record.calls, before + 1);
+    EXPECT_EQ(record.lastMs, 1);
+
+    // No converter of that description: nothing to set.
+    ComFTDI missing;
+    EXPECT_FALSE(missing.Open("Other", 115200, 2000));
+    EXPECT_EQ(StandInLatencyRecord().calls, before + 1);
+
+    converter.Close();
+    ASSERT_TRUE(converter.Open("Loopback", 9600, 2000));
+    EXPECT_EQ(StandInLatencyRecord().calls, before + 2);
+}
+
+TEST(FtdiLoaderTest, AConverterThatRefusesTheLatencyTimerStillOpens) {
+    ComFTDI converter;
+    ASSERT_TRUE(converter.Open("Loopback", 115200, 2000));  // loads the stand-in
+    converter.Close();
+    StandInRefusesLatencyTimer(TRUE);
+    const int before = StandInLatencyRecord().calls;
+
+    const bool opened = converter.Open("Loopback", 115200, 2000);
+    StandInRefusesLatencyTimer(FALSE);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(StandInLatencyRecord().calls, before + 1);
 }

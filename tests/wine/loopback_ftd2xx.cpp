@@ -2,6 +2,9 @@
 // description is "Loopback", which hands back what was written to it. Built
 // once complete and once without FT_W32_PurgeComm. Its exports have the
 // WINAPI calling convention, as the real library's.
+//
+// It records the latency timer it was given; the tests read that record and
+// can make the converter refuse the setting through two exports of its own.
 
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
@@ -21,11 +24,29 @@ struct Loopback {
     std::deque<BYTE> pending;
 };
 
+// How often FT_SetLatencyTimer was called, with any handle, and the last
+// value it was given for the open converter.
+struct LatencyRecord {
+    int calls = 0;
+    int lastMs = -1;
+    bool refuse = false;
+};
+
+LatencyRecord& Latency() {
+    static LatencyRecord record;
+    return record;
+}
+
 // The DLL's own device, as a vendor library keeps its devices.
 Loopback& Device() {
     static Loopback device;
     return device;
 }
+
+// Statuses of the library's classic calls.
+const ULONG kOk = 0;
+const ULONG kInvalidHandle = 1;
+const ULONG kIoError = 4;
 
 HANDLE const kHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5a5a));
 
@@ -93,3 +114,18 @@ LOOPBACK_EXPORT BOOL WINAPI FT_W32_CloseHandle(HANDLE handle) {
     Device().open = false;
     return TRUE;
 }
+
+LOOPBACK_EXPORT ULONG WINAPI FT_SetLatencyTimer(HANDLE handle, UCHAR ms) {
+    ++Latency().calls;
+    if (!Valid(handle)) return kInvalidHandle;
+    Latency().lastMs = ms;
+    return Latency().refuse ? kIoError : kOk;
+}
+
+// The tests' window on the record: the calls so far, and the last value
+// (-1 before any).
+LOOPBACK_EXPORT void LoopbackLatencyRecord(int* calls, int* lastMs) {
+    *calls = Latency().calls;
+    *lastMs = Latency().lastMs;
+}
+LOOPBACK_EXPORT void LoopbackRefuseLatencyTimer(BOOL refuse) { Latency().refuse = refuse != FALSE; }

@@ -1,0 +1,216 @@
+#include "ports/linux_ports.h"
+
+#include "platform/posix/ftdi_devices.h"
+#include "platform/posix/port_name.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include <dirent.h>
+#include <limits.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kCp210xDriver[] = "cp210x";
+
+bool startsWith(const std::string& text, const char* prefix)
+{
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+std::optional<std::string> canonicalPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr)
+        return std::nullopt;
+    return std::string(resolved);
+}
+
+std::string parentOf(const std::string& path)
+{
+    auto const slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// The last part of a symbolic link's target: a driver's or a bus's name.
+std::optional<std::string> linkLeaf(const std::string& link)
+{
+    char target[PATH_MAX];
+    ssize_t const n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0)
+        return std::nullopt;
+    std::string const text(target, static_cast<std::size_t>(n));
+    return text.substr(text.rfind('/') + 1);
+}
+
+// A small sysfs attribute without its line end.
+std::optional<std::string> readAttribute(const std::string& path)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file)
+        return std::nullopt;
+    char buffer[512];
+    std::size_t const n = std::fread(buffer, 1, sizeof buffer, file.get());
+    std::string text(buffer, n);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// The driver that serves a tty: the first one bound on the way up from its
+// device, passing the serial core's own port and controller devices (bus
+// serial-base, kernels from 6.5 on).
+std::string driverOf(const std::string& deviceDir, const std::string& sysfsRoot)
+{
+    for (std::string dir = deviceDir; dir.size() > sysfsRoot.size(); dir = parentOf(dir)) {
+        auto const driver = linkLeaf(dir + "/driver");
+        if (driver && linkLeaf(dir + "/subsystem") != std::string("serial-base"))
+            return *driver;
+    }
+    return {};
+}
+
+// The chip type in the tty's "type" attribute, which the serial core shows
+// as TIOCGSERIAL reports it (PORT_* of <linux/serial.h>): 0, unknown, is a
+// port the 8250 driver reserved where no UART answered.
+std::string uartName(long type)
+{
+    static const char* const names[] = {"unknown", "8250",    "16450",   "16550",  "16550A",
+                                        "Cirrus",  "16650",   "16650V2", "16750",  "Startech",
+                                        "16C950",  "16654",   "16850",   "RSA"};
+    if (type >= 0 && type < static_cast<long>(sizeof names / sizeof names[0]))
+        return names[type];
+    return "type " + std::to_string(type);
+}
+
+// The shortest -COM option that fwsend maps to this tty: COMn for ttyS(n-1),
+// else COM and the name.
+std::string comOptionFor(const std::string& ttyName)
+{
+    std::string const device = "/dev/" + ttyName;
+    if (startsWith(ttyName, "ttyS")) {
+        char* end = nullptr;
+        unsigned long const number = std::strtoul(ttyName.c_str() + 4, &end, 10);
+        std::string const numbered = "COM" + std::to_string(number + 1);
+        if (*end == '\0' && end != ttyName.c_str() + 4 && devicePathForPortName(numbered) == device)
+            return "-" + numbered;
+    }
+    if (devicePathForPortName("COM" + ttyName) == device)
+        return "-COM" + ttyName;
+    return {};
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::optional<PortEntry> serialPort(const DeviceRoots& roots, const std::string& sysfsRoot,
+                                    const std::string& ttyName)
+{
+    bool const onBoard = startsWith(ttyName, "ttyS");
+    if (!onBoard && !startsWith(ttyName, "ttyUSB") && !startsWith(ttyName, "ttyACM"))
+        return std::nullopt;
+    std::string const classDir = roots.sysfs + "/class/tty/" + ttyName;
+    auto const device = canonicalPath(classDir + "/device");
+    if (!device)
+        return std::nullopt;  // no device behind it
+    PortEntry entry;
+    entry.device = roots.dev + "/" + ttyName;
+    if (!exists(entry.device))
+        return std::nullopt;
+    if (onBoard) {
+        if (auto const type = readAttribute(classDir + "/type")) {
+            long const number = std::strtol(type->c_str(), nullptr, 10);
+            if (number == 0)
+                return std::nullopt;  // a port the driver reserved, with no UART
+            entry.uart = uartName(number);
+        }
+    }
+    entry.driver = driverOf(*device, sysfsRoot);
+    entry.comOption = comOptionFor(ttyName);
+    return entry;
+}
+
+std::string ttyNameOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
+
+// The USB device's ids and product string, from the same lookup that opens
+// the converters.
+void addUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots)
+{
+    std::set<std::string> drivers;
+    for (auto const& entry : entries)
+        if (!startsWith(ttyNameOf(entry), "ttyS") && !entry.driver.empty())
+            drivers.insert(entry.driver);
+    std::map<std::string, UsbSerialInterface> byTty;
+    for (auto const& driver : drivers)
+        for (auto& interface : findUsbSerialInterfaces(roots, driver))
+            byTty.emplace(interface.ttyName, std::move(interface));
+    for (auto& entry : entries) {
+        auto const found = byTty.find(ttyNameOf(entry));
+        if (found == byTty.end())
+            continue;
+        entry.vendorId = found->second.vendorId;
+        entry.productId = found->second.productId;
+        entry.product = found->second.product;
+    }
+}
+
+// The -T1 and -T2 descriptions, each from the list its transport searches.
+void addDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots)
+{
+    std::map<std::string, DescribedLink> byDevice;
+    for (auto const& ftdi : listFtdiDevices(roots))
+        byDevice[ftdi.devicePath] = DescribedLink{1, ftdi.description};
+    for (auto const& bridge : findUsbSerialInterfaces(roots, kCp210xDriver))
+        byDevice[bridge.devicePath] = DescribedLink{2, bridge.product};
+    for (auto& entry : entries) {
+        auto const found = byDevice.find(entry.device);
+        if (found != byDevice.end())
+            entry.link = found->second;
+    }
+    // Both transports try devices of equal description in this same order.
+    for (auto& entry : entries) {
+        if (!entry.link)
+            continue;
+        unsigned before = 0, all = 0;
+        bool seenSelf = false;
+        for (auto const& other : entries) {
+            if (&other == &entry)
+                seenSelf = true;
+            else if (other.link && other.link->type == entry.link->type &&
+                     other.link->description == entry.link->description) {
+                ++all;
+                before += seenSelf ? 0 : 1;
+            }
+        }
+        entry.link->rank = before + 1;
+        entry.link->sameCount = all + 1;
+    }
+}
+
+} // namespace
+
+std::vector<PortEntry> listLinuxPorts(const DeviceRoots& roots)
+{
+    std::vector<PortEntry> entries;
+    auto const sysfsRoot = canonicalPath(roots.sysfs);
+    if (!sysfsRoot)
+        return entries;
+    std::unique_ptr<DIR, int (*)(DIR*)> ttys(::opendir((roots.sysfs + "/class/tty").c_str()), ::closedir);
+    if (!ttys)
+        return entries;
+    while (dirent const* item = ::readdir(ttys.get())) {
+        if (auto entry = serialPort(roots, *sysfsRoot, item->d_name))
+            entries.push_back(std::move(*entry));
+    }
+    std::sort(entries.begin(), entries.end(), [](auto const& a, auto const& b) {
+        return naturalLess(ttyNameOf(a), ttyNameOf(b));
+    });
+    addUsbDetails(entries, roots);
+    addDescribedLinks(entries, roots);
+    return entries;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// The serial devices of a Linux system that fwsend can open, found in sysfs
+// with the lookup that fwsend's own transports use.
+
+#include "platform/posix/usb_serial_lookup.h"
+#include "ports/port_entry.h"
+
+#include <vector>
+
+// Every ttyS* with a UART behind it, every ttyACM* and ttyUSB* whose device
+// node exists, in the natural order of the tty names: each with its -COM
+// option, its driver, the USB device's ids and product string, and for FTDI
+// and CP210x converters the -D description that fwsend matches, ranked in
+// the order in which fwsend tries devices of equal description. The state
+// is left Unknown (see port_state.h).
+std::vector<PortEntry> listLinuxPorts(const DeviceRoots& roots);

@@ -1,0 +1,61 @@
+// fwsend-ports: lists the serial devices that fwsend can open, each with the
+// option that names it.
+
+#include "ports/port_report.h"
+
+#ifdef _WIN32
+#include "ports/windows_ports.h"
+#else
+#include "ports/linux_ports.h"
+#include "ports/port_state.h"
+#endif
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char kUsage[] =
+    "usage: fwsend-ports [--json]\n"
+    "\n"
+    "Lists every serial device that fwsend can open, one a line, with the\n"
+    "option that names it (-COM..., or -T1/-T2 with -D\"description\"), its\n"
+    "driver and USB ids, and whether it is free, in use (by which process) or\n"
+    "not open to this user.\n"
+    "\n"
+    "  --json   the same as a JSON array, for scripts\n";
+
+std::vector<PortEntry> attachedPorts()
+{
+#ifdef _WIN32
+    return listWindowsPorts();
+#else
+    auto entries = listLinuxPorts(DeviceRoots{});
+    findPortStates(entries);
+    return entries;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool asJson = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) {
+            asJson = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("%s", kUsage);
+            return 0;
+        } else {
+            std::fprintf(stderr, "fwsend-ports: unknown argument '%s'\n\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    auto const entries = attachedPorts();
+    if (asJson)
+        printPortJson(stdout, entries);
+    else
+        printPortTable(stdout, entries);
+    return 0;
+}

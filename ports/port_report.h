@@ -1,0 +1,17 @@
+#pragma once
+// fwsend-ports' output: a table for people, one device a line, or JSON for
+// scripts.
+
+#include "ports/port_entry.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The option that names a converter by description, quoted for a shell:
+// -T1 -D"FT232R USB UART". Empty when -D cannot name it (no product string,
+// or longer than an option value may be).
+std::string describedOption(const DescribedLink& link);
+
+void printPortTable(std::FILE* out, const std::vector<PortEntry>& entries);
+void printPortJson(std::FILE* out, const std::vector<PortEntry>& entries);

@@ -1,0 +1,17 @@
+#pragma once
+// Whether this user can open each listed device now, found out without
+// opening it (an open would raise the modem lines and may reset a board).
+
+#include "ports/port_entry.h"
+
+#include <string>
+#include <vector>
+
+// In use: a process holds the device's lock file, or has it open where this
+// user may look (all processes for root, the user's own otherwise). No
+// permission: this user may not both read and write it; then the group to
+// join, when the device's group (not root's) may, else its owner. Else free.
+// procRoot and lockFolder are /proc and /run/lock; tests may point them
+// elsewhere.
+void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
+                    const std::string& lockFolder = "/run/lock");

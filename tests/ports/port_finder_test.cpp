@@ -1,0 +1,265 @@
+// fwsend-ports: what it finds on trees laid out as the kernel lays them out,
+// what it says about each device's state, and how it prints them.
+#include "platform/posix/ftdi_devices.h"
+#include "platform/posix/port_lock.h"
+#include "platform/posix/port_name.h"
+#include "ports/linux_ports.h"
+#include "ports/port_report.h"
+#include "ports/port_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "fake_sysfs.h"
+#include "posix/pseudo_terminal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+void Link(const fs::path& from, const fs::path& to) {
+    fs::create_directories(from.parent_path());
+    fs::create_directory_symlink(fs::relative(to, from.parent_path()), from);
+}
+
+// An on-board port: <device>/tty/<tty> with the 8250 driver's "type"
+// attribute. With serialBase, the tty hangs below the serial core's
+// controller and port devices, as on kernels from 6.5 on.
+void AddUartTty(const FakeSysfs& tree, const std::string& deviceDir, const std::string& driver,
+                const std::string& ttyName, int type, bool serialBase = false) {
+    auto const sys = tree.SysfsRoot();
+    auto const device = sys + deviceDir;
+    Link(device + "/driver", sys + "/bus/platform/drivers/" + driver);
+    std::string portDevice = device;
+    if (serialBase) {
+        auto const ctrl = device + "/" + ttyName + "-ctrl";
+        portDevice = ctrl + "/" + ttyName + "-port";
+        Link(ctrl + "/driver", sys + "/bus/serial-base/drivers/ctrl");
+        Link(ctrl + "/subsystem", sys + "/bus/serial-base");
+        Link(portDevice + "/driver", sys + "/bus/serial-base/drivers/port");
+        Link(portDevice + "/subsystem", sys + "/bus/serial-base");
+    }
+    auto const classDevice = portDevice + "/tty/" + ttyName;
+    WriteFile(classDevice + "/type", std::to_string(type) + "\n");
+    Link(classDevice + "/device", portDevice);
+    Link(sys + "/class/tty/" + ttyName, classDevice);
+}
+
+// A device node that is a plain file: enough to be listed.
+void AddNode(const FakeSysfs& tree, const std::string& ttyName) { WriteFile(tree.Root() + "/dev/" + ttyName, ""); }
+
+std::string TtyOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
+
+std::string Printed(void (*print)(std::FILE*, const std::vector<PortEntry>&),
+                    const std::vector<PortEntry>& entries) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = ::open_memstream(&text, &size);
+    print(out, entries);
+    std::fclose(out);
+    std::string printed(text, size);
+    std::free(text);
+    return printed;
+}
+
+TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
+    FakeSysfs tree;
+    AddUartTty(tree, "/devices/pnp0/00:04", "serial", "ttyS0", 4);
+    AddUartTty(tree, "/devices/platform/serial8250", "serial8250", "ttyS1", 0);  // no UART there
+    AddUartTty(tree, "/devices/pnp0/00:05", "serial", "ttyS2", 1, true);
+    tree.AddUsbDevice("1-1", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
+    tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB1");
+    tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB2");
+    tree.AddUsbDevice("1-3", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
+    tree.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB10");
+    tree.AddUsbDevice("1-4", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
+    tree.AddUsbSerialTty("1-4", 0, "cp210x", "ttyUSB3");
+    tree.AddUsbDevice("1-5", "Modem", 3, "1234:5678");
+    tree.AddAcmTty("1-5", 2, "ttyACM0");
+    tree.AddUsbDevice("1-7", std::nullopt);  // no product string
+    tree.AddUsbSerialTty("1-7", 0, "ftdi_sio", "ttyUSB11");
+    tree.AddUsbDevice("1-6", "Unplugged meanwhile");
+    tree.AddUsbSerialTty("1-6", 0, "pl2303", "ttyUSB4");  // its node is gone
+    tree.AddVirtualTty("tty0");
+    for (auto const* tty : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB10", "ttyUSB3",
+                            "ttyUSB11", "ttyACM0", "tty0"})
+        AddNode(tree, tty);
+
+    auto const entries = listLinuxPorts(tree.Roots());
+
+    std::vector<std::string> ttys;
+    for (auto const& entry : entries) ttys.push_back(TtyOf(entry));
+    ASSERT_EQ(ttys, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2",
+                                              "ttyUSB3", "ttyUSB10", "ttyUSB11"}));
+    // Every -COM option is one that fwsend maps back to this very device.
+    for (auto const& entry : entries) {
+        ASSERT_EQ(entry.comOption.compare(0, 1, "-"), 0) << entry.device;
+        EXPECT_EQ(devicePathForPortName(entry.comOption.substr(1)), "/dev/" + TtyOf(entry));
+    }
+    EXPECT_EQ(entries[1].comOption, "-COM1");
+    EXPECT_EQ(entries[3].comOption, "-COMttyUSB0");
+
+    // Drivers, the serial core's own layers passed; the UART's chip type.
+    EXPECT_EQ(entries[0].driver, "cdc_acm");
+    EXPECT_EQ(entries[1].driver, "serial");
+    EXPECT_EQ(entries[1].uart, "16550A");
+    EXPECT_EQ(entries[2].driver, "serial");
+    EXPECT_EQ(entries[2].uart, "8250");
+    EXPECT_EQ(entries[0].product, "Modem");
+    EXPECT_EQ(entries[0].vendorId + ":" + entries[0].productId, "1234:5678");
+    EXPECT_EQ(entries[4].vendorId + ":" + entries[4].productId, "0403:6010");
+    EXPECT_FALSE(entries[0].link);
+    EXPECT_FALSE(entries[1].link);
+
+    // The FTDI descriptions are exactly those the FTDI transport matches.
+    auto const ftdi = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(ftdi.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(entries[3 + i].link);
+        EXPECT_EQ(entries[3 + i].link->type, 1);
+        EXPECT_EQ(entries[3 + i].link->description, ftdi[i].description);
+    }
+    EXPECT_EQ(describedOption(*entries[5].link), "-T1 -D\"Dual RS232-HS B\"");
+    // Without a product string -D cannot name it; -COM still can.
+    ASSERT_TRUE(entries[8].link);
+    EXPECT_EQ(entries[8].link->description, ftdi[3].description);
+    EXPECT_EQ(describedOption(*entries[8].link), "");
+    EXPECT_EQ(entries[8].comOption, "-COMttyUSB11");
+
+    // Two bridges of one description: the CP2102 transport takes ttyUSB3,
+    // the first in natural order, never ttyUSB10.
+    ASSERT_TRUE(entries[6].link && entries[7].link);
+    EXPECT_EQ(entries[6].link->type, 2);
+    EXPECT_EQ(entries[6].link->rank, 1u);
+    EXPECT_EQ(entries[7].link->rank, 2u);
+    EXPECT_EQ(entries[7].link->sameCount, 2u);
+}
+
+TEST(PortFinder, NoTreeNoDevices) {
+    EXPECT_TRUE(listLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"}).empty());
+    EXPECT_EQ(Printed(printPortTable, {}), "No serial devices found.\n");
+    EXPECT_EQ(Printed(printPortJson, {}), "[]\n");
+}
+
+TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
+    PseudoTerminal held, locked, idle;
+    ASSERT_TRUE(held.isOpen() && locked.isOpen() && idle.isOpen());
+    FakeSysfs lockRoot;  // a folder of our own for lock files
+    std::string const lockFolder = lockRoot.Root() + "/lock";
+    fs::create_directories(lockFolder);
+    // The holder named by the lock file is a live process: our parent.
+    std::ofstream(lockFolder + "/" + lockFileName(locked.slavePath())) << "      " << ::getppid() << "\n";
+    int const fd = ::open(held.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    std::vector<PortEntry> entries(3);
+    entries[0].device = held.slavePath();
+    entries[1].device = locked.slavePath();
+    entries[2].device = idle.slavePath();
+
+    findPortStates(entries, "/proc", lockFolder);
+    ::close(fd);
+
+    EXPECT_EQ(entries[0].state, PortState::InUse);
+    EXPECT_EQ(entries[0].holderPid, static_cast<long>(::getpid()));
+    EXPECT_EQ(entries[0].holderName, "port_finder_tes");  // the kernel keeps 15 characters
+    EXPECT_EQ(entries[1].state, PortState::InUse);
+    EXPECT_EQ(entries[1].holderPid, static_cast<long>(::getppid()));
+    EXPECT_EQ(entries[2].state, PortState::Free);
+}
+
+TEST(PortState, ADeviceThisUserMayNotOpenSaysWhoMay) {
+    FakeSysfs tree;
+    AddNode(tree, "ttyS0");
+    AddNode(tree, "ttyS1");
+    fs::permissions(tree.Root(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    std::vector<PortEntry> entries(2);
+    entries[0].device = tree.Root() + "/dev/ttyS0";
+    entries[1].device = tree.Root() + "/dev/ttyS1";
+    fs::permissions(entries[0].device, fs::perms::none);
+
+    if (::geteuid() != 0) {
+        findPortStates(entries);
+        EXPECT_EQ(entries[0].state, PortState::NoPermission);
+        EXPECT_EQ(entries[0].group, "");
+        EXPECT_FALSE(entries[0].owner.empty());
+        return;
+    }
+    // Root may open every device: the check runs as nobody, against a device
+    // of root's only and one that a group (dialout's number) may open.
+    fs::permissions(entries[1].device, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                           fs::perms::group_write);
+    ASSERT_EQ(::chown(entries[1].device.c_str(), 0, 20), 0);
+    pid_t const child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool const nobody = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        findPortStates(entries);
+        bool const told = entries[0].state == PortState::NoPermission && entries[0].owner == "root" &&
+                          entries[0].group.empty() && entries[1].state == PortState::NoPermission &&
+                          !entries[1].group.empty() && entries[1].group != "root";
+        ::_exit(!nobody ? 2 : told ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
+    std::vector<PortEntry> entries(3);
+    entries[0].device = "/dev/ttyS0";
+    entries[0].comOption = "-COM1";
+    entries[0].driver = "serial";
+    entries[0].uart = "16550A";
+    entries[0].state = PortState::NoPermission;
+    entries[0].group = "dialout";
+    entries[1].device = "/dev/ttyUSB0";
+    entries[1].comOption = "-COMttyUSB0";
+    entries[1].driver = "cp210x";
+    entries[1].vendorId = "10c4";
+    entries[1].productId = "ea60";
+    entries[1].product = "Probe \"$1\"";
+    entries[1].link = DescribedLink{2, "Probe \"$1\"", 2, 2};
+    entries[1].state = PortState::InUse;
+    entries[1].holderPid = 4242;
+    entries[1].holderName = "minicom";
+    entries[2].device = "/dev/ttyUSB1";
+    entries[2].comOption = "-COMttyUSB1";
+    entries[2].driver = "ftdi_sio";
+    entries[2].link = DescribedLink{1, "", 1, 1};
+    entries[2].state = PortState::Free;
+
+    EXPECT_EQ(Printed(printPortTable, entries),
+              "DEVICE        OPTIONS                              DRIVER AND DEVICE              STATE\n"
+              "/dev/ttyS0    -COM1                                serial UART 16550A             no permission: "
+              "join group dialout (sudo usermod -aG dialout \"$USER\", then log in again)\n"
+              "/dev/ttyUSB0  -COMttyUSB0  or  -T2 -D'Probe \"$1\"'  cp210x 10c4:ea60 \"Probe \"$1\"\"  in use by "
+              "pid 4242 (minicom); -T2 never takes this one, 2nd of 2 so named\n"
+              "/dev/ttyUSB1  -COMttyUSB1                          ftdi_sio                       free; -T1 cannot "
+              "name it: no product string\n");
+
+    std::string const json = Printed(printPortJson, {entries[1]});
+    EXPECT_EQ(json,
+              "[\n  {\"device\": \"/dev/ttyUSB0\", \"option\": \"-COMttyUSB0\", \"driver\": \"cp210x\", "
+              "\"uart\": null, \"vendorId\": \"10c4\", \"productId\": \"ea60\", \"product\": \"Probe \\\"$1\\\"\", "
+              "\"link\": {\"type\": 2, \"description\": \"Probe \\\"$1\\\"\", \"option\": \"-T2 -D'Probe "
+              "\\\"$1\\\"'\", \"rank\": 2, \"sameDescription\": 2}, \"state\": \"in-use\", \"holderPid\": 4242, "
+              "\"holderName\": \"minicom\", \"group\": null, \"owner\": null}\n]\n");
+}
+
+}  // namespace

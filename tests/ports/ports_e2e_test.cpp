@@ -1,0 +1,95 @@
+// What fwsend-ports prints is what fwsend opens: in a private mount
+// namespace where a fake sysfs tree is /sys, the option it prints for the
+// simulated target's pseudo-terminal, given to the built fwsend, uploads the
+// sample image to that target.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <sys/stat.h>
+
+#include "device_namespace.h"
+#include "fake_sysfs.h"
+#include "sim_target_process.h"
+#include "upgrade_file.h"
+
+namespace {
+
+class PortsUploadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ::mkdir(Stage().c_str(), 0700);
+        if (!DeviceNamespacesWork(tree_.SysfsRoot(), Stage()))
+            GTEST_SKIP() << "no private mount namespaces here (needs root, unconfined)";
+        ASSERT_TRUE(target_.Start());
+    }
+    void TearDown() override { target_.Stop(); }
+
+    std::string Stage() const { return tree_.Root() + "/stage"; }
+    RunResult Run(const std::vector<DeviceNode>& nodes, const std::vector<std::string>& argv) {
+        return RunWithDevices(tree_.SysfsRoot(), Stage(), nodes, argv);
+    }
+
+    // The line fwsend-ports prints for a device.
+    static std::string LineOf(const std::string& listing, const std::string& device) {
+        std::istringstream lines(listing);
+        for (std::string line; std::getline(lines, line);)
+            if (line.compare(0, device.size() + 1, device + " ") == 0) return line;
+        return {};
+    }
+    // The description in the line's "-T<type> -D"..."" option.
+    static std::string DescriptionIn(const std::string& line, const std::string& type) {
+        auto const start = line.find(type + " -D\"");
+        if (start == std::string::npos) return {};
+        auto const text = start + type.size() + 4;
+        return line.substr(text, line.find('"', text) - text);
+    }
+
+    void ExpectUploadWith(const std::vector<DeviceNode>& nodes, const std::string& type,
+                          const std::string& description) {
+        ASSERT_FALSE(description.empty());
+        const RunResult run = Run(nodes, {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", type,
+                                          "-D" + description});
+        EXPECT_EQ(run.status, 0) << run.output << run.errors;
+        target_.Stop();
+        EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
+    }
+
+    FakeSysfs tree_;
+    SimTarget target_;
+};
+
+TEST_F(PortsUploadTest, TheFtdiChannelOptionItPrintsReachesThatChannel) {
+    tree_.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
+    tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    tree_.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
+    std::vector<DeviceNode> const nodes = {{"ttyUSB0", "/dev/null"}, {"ttyUSB1", target_.SlavePath()}};
+
+    const RunResult listing = Run(nodes, {FWSEND_PORTS_PATH});
+    ASSERT_EQ(listing.status, 0);
+    std::string const line = LineOf(listing.output, "/dev/ttyUSB1");
+    EXPECT_NE(line.find("-COMttyUSB1  or  -T1 -D\"Dual RS232-HS B\"  ftdi_sio 0403:6010 \"Dual RS232-HS\""),
+              std::string::npos)
+        << listing.output;
+    ExpectUploadWith(nodes, "-T1", DescriptionIn(line, "-T1"));
+}
+
+TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
+    tree_.AddUsbDevice("1-2", "Target board", 1, "10c4:ea60");
+    tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB10");
+    tree_.AddUsbDevice("1-3", "Target board", 1, "10c4:ea60");
+    tree_.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB3");
+    std::vector<DeviceNode> const nodes = {{"ttyUSB3", target_.SlavePath()}, {"ttyUSB10", "/dev/null"}};
+
+    const RunResult listing = Run(nodes, {FWSEND_PORTS_PATH});
+    ASSERT_EQ(listing.status, 0);
+    EXPECT_NE(LineOf(listing.output, "/dev/ttyUSB10").find("-T2 never takes this one, 2nd of 2 so named"),
+              std::string::npos)
+        << listing.output;
+    std::string const taken = LineOf(listing.output, "/dev/ttyUSB3");
+    EXPECT_NE(taken.find("-T2 takes this one, 1st of 2 so named"), std::string::npos) << listing.output;
+    ExpectUploadWith(nodes, "-T2", DescriptionIn(taken, "-T2"));
+}
+
+}  // namespace
