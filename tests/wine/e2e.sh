@@ -38,7 +38,10 @@ start_target() {
 stop_target() {
     # The wineserver takes the pty as its controlling terminal: it goes first.
     # A new server must not hold our output open: it outlives the script.
+    # The old server is waited for: a new one started while it is still
+    # going down can leave the next wine without a server to talk to.
     wineserver -k
+    wineserver -w
     wineserver -p < /dev/null > /dev/null 2>&1
     kill -TERM "$target_pid" 2>/dev/null
     wait "$target_pid" 2>/dev/null
@@ -62,6 +65,8 @@ check() {
     else
         echo "FAIL $name: status $status (expected $expected_status), output:"
         od -c "$work/output.txt" | head -20
+        echo "     wine's own messages, last lines:"
+        tail -5 "$work/wine.log" 2>/dev/null
         failures=$((failures + 1))
     fi
 }
