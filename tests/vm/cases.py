@@ -1,6 +1,7 @@
 """The cases the stand runs, in order. Each takes the running stand and
 fails through check()."""
 
+import json
 import os
 import re
 import subprocess
@@ -263,6 +264,25 @@ def case_dual_channels(stand):
         stand.machine.run("echo %s:1.0 > /sys/bus/usb/drivers/ftdi_sio/bind" % busid)
 
 
+def case_ports_lists_the_guest_devices(stand):
+    """fwsend-ports, run in the guest, names each device with the option
+    that the upload cases use, and each of those options reaches it."""
+    status, out = stand.machine.run("fwsend-ports --json")
+    check(status == 0, "fwsend-ports: status %d\n%s" % (status, out))
+    entries = json.loads(out)
+    stand.log("    fwsend-ports: " + "; ".join(
+        "%s %s %s" % (e["device"], e["option"], (e["link"] or {}).get("option")) for e in entries))
+    options = {e["device"]: e["option"] for e in entries}
+    check(options.get("/dev/ttyS1") == "-COM2", "ttyS1 is not listed as -COM2: %r" % options)
+    described = {(e["link"] or {}).get("option"): e["device"] for e in entries if e["link"]}
+    for link in ("ftdi", "cp2102", "dual-a", "dual-b"):
+        check(described.get(FW_ARGS[link]) == guest_tty(stand, link),
+              "%s: %s is listed for %r, not %s" % (link, FW_ARGS[link], described, guest_tty(stand, link)))
+        stand.expect_upload(link, "-115200 " + FW_ARGS[link], "small")
+    check(all(e["state"] == "free" for e in entries if e["device"] != "/dev/ttyS0"),
+          "a device is not free: %r" % [(e["device"], e["state"]) for e in entries])
+
+
 def case_verdict_wait_after_drain(stand):
     """A 4 KiB frame at 4800 baud, taken by the host at the wire rate and
     answered at once: the verdict wait starts once the frame has left the
@@ -413,6 +433,7 @@ CASES = [
     case_latency_timer_restored,
     case_second_fwsend_refused,
     case_dual_channels,
+    case_ports_lists_the_guest_devices,
     case_verdict_wait_after_drain,
     case_unplug_mid_upload,
 ]

@@ -36,7 +36,8 @@ class Stand:
 
     def start(self):
         files = {"/images/%s.txt" % name: hex_text(image) for name, image in IMAGES.items()}
-        self.machine.prepare({"fwsend": self.args.fwsend, "stand-helper": self.args.helper}, files)
+        self.machine.prepare({"fwsend": self.args.fwsend, "fwsend-ports": self.args.ports,
+                              "stand-helper": self.args.helper}, files)
         self.machine.boot()
         for name in ("uart", "ftdi"):
             self.links[name] = links.ChardevLink(lambda n=name: self.machine.connect_chardev(n))
@@ -127,6 +128,7 @@ def main():
     parser.add_argument("--fwsend", required=True, help="the statically linked fwsend")
     parser.add_argument("--helper", required=True, help="the statically linked stand-helper")
     parser.add_argument("--target", required=True, help="fwsend-target")
+    parser.add_argument("--ports", required=True, help="the statically linked fwsend-ports")
     parser.add_argument("--fake-sysfs-tree", help="lays out the unit tests' fake sysfs tree")
     parser.add_argument("cases", nargs="*", help="run only these cases")
     args = parser.parse_args()
