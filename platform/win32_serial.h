@@ -4,13 +4,7 @@
 // layer (platform/posix), which gives each call the behaviour Windows has.
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/windows_api.h"
 #else
 
 #include <cstdint>

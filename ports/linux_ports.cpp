@@ -2,6 +2,7 @@
 
 #include "platform/posix/ftdi_devices.h"
 #include "platform/posix/port_name.h"
+#include "platform/posix/sysfs_files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,45 +23,6 @@ constexpr char kCp210xDriver[] = "cp210x";
 bool startsWith(const std::string& text, const char* prefix)
 {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-std::optional<std::string> canonicalPath(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr)
-        return std::nullopt;
-    return std::string(resolved);
-}
-
-std::string parentOf(const std::string& path)
-{
-    auto const slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// The last part of a symbolic link's target: a driver's or a bus's name.
-std::optional<std::string> linkLeaf(const std::string& link)
-{
-    char target[PATH_MAX];
-    ssize_t const n = ::readlink(link.c_str(), target, sizeof target - 1);
-    if (n <= 0)
-        return std::nullopt;
-    std::string const text(target, static_cast<std::size_t>(n));
-    return text.substr(text.rfind('/') + 1);
-}
-
-// A small sysfs attribute without its line end.
-std::optional<std::string> readAttribute(const std::string& path)
-{
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file)
-        return std::nullopt;
-    char buffer[512];
-    std::size_t const n = std::fread(buffer, 1, sizeof buffer, file.get());
-    std::string text(buffer, n);
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
 }
 
 // The driver that serves a tty: the first one bound on the way up from its
@@ -106,8 +68,6 @@ std::string comOptionFor(const std::string& ttyName)
     return {};
 }
 
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
 std::optional<PortEntry> serialPort(const DeviceRoots& roots, const std::string& sysfsRoot,
                                     const std::string& ttyName)
 {
@@ -120,10 +80,10 @@ std::optional<PortEntry> serialPort(const DeviceRoots& roots, const std::string&
         return std::nullopt;  // no device behind it
     PortEntry entry;
     entry.device = roots.dev + "/" + ttyName;
-    if (!exists(entry.device))
+    if (!pathExists(entry.device))
         return std::nullopt;
     if (onBoard) {
-        if (auto const type = readAttribute(classDir + "/type")) {
+        if (auto const type = readSysfsAttribute(classDir + "/type")) {
             long const number = std::strtol(type->c_str(), nullptr, 10);
             if (number == 0)
                 return std::nullopt;  // a port the driver reserved, with no UART

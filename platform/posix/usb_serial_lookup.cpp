@@ -1,63 +1,27 @@
 #include "platform/posix/usb_serial_lookup.h"
 
+#include "platform/posix/sysfs_files.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 
 #include <dirent.h>
-#include <limits.h>
-#include <unistd.h>
 
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::optional<std::string> canonicalPath(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr)
-        return std::nullopt;
-    return std::string(resolved);
-}
-
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
-std::string parentOf(const std::string& path)
-{
-    auto const slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// A small sysfs attribute, whole; sysfs files end in a line end we drop.
-std::optional<std::string> readAttribute(const std::string& path)
-{
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file)
-        return std::nullopt;
-    char buffer[4096];
-    std::size_t const n = std::fread(buffer, 1, sizeof buffer, file.get());
-    std::string text(buffer, n);
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    return text;
-}
-
 // The name of the driver a sysfs device is bound to, from its driver link.
 std::optional<std::string> driverOf(const std::string& deviceDir)
 {
-    char target[PATH_MAX];
-    ssize_t const n = ::readlink((deviceDir + "/driver").c_str(), target, sizeof target - 1);
-    if (n <= 0)
-        return std::nullopt;
-    std::string const link(target, static_cast<std::size_t>(n));
-    return link.substr(link.rfind('/') + 1);
+    return linkLeaf(deviceDir + "/driver");
 }
 
 std::optional<unsigned> interfaceNumberOf(const std::string& interfaceDir)
 {
-    auto const text = readAttribute(interfaceDir + "/bInterfaceNumber");
+    auto const text = readSysfsAttribute(interfaceDir + "/bInterfaceNumber");
     if (!text || text->empty())
         return std::nullopt;
     char* end = nullptr;
@@ -72,7 +36,7 @@ std::optional<unsigned> interfaceNumberOf(const std::string& interfaceDir)
 std::optional<std::string> interfaceDirOf(const std::string& ttyDevice)
 {
     for (auto const& dir : {ttyDevice, parentOf(ttyDevice)}) {
-        if (exists(dir + "/bInterfaceNumber") && driverOf(dir))
+        if (pathExists(dir + "/bInterfaceNumber") && driverOf(dir))
             return dir;
     }
     return std::nullopt;
@@ -86,7 +50,7 @@ std::optional<std::string> usbDeviceDirOf(const std::string& interfaceDir, const
     for (std::string dir = parentOf(interfaceDir);
          dir.size() > sysfsRoot.size() && dir.compare(0, sysfsRoot.size(), sysfsRoot) == 0;
          dir = parentOf(dir)) {
-        if (exists(dir + "/idVendor"))
+        if (pathExists(dir + "/idVendor"))
             return dir;
     }
     return std::nullopt;
@@ -95,7 +59,7 @@ std::optional<std::string> usbDeviceDirOf(const std::string& interfaceDir, const
 // The kernel writes bNumInterfaces right-aligned: " 2".
 unsigned interfaceCountOf(const std::string& usbDeviceDir)
 {
-    auto const text = readAttribute(usbDeviceDir + "/bNumInterfaces");
+    auto const text = readSysfsAttribute(usbDeviceDir + "/bNumInterfaces");
     if (!text)
         return 0;
     unsigned long const count = std::strtoul(text->c_str(), nullptr, 10);
@@ -121,9 +85,9 @@ std::optional<UsbSerialInterface> usbSerialInterface(const DeviceRoots& roots,
     UsbSerialInterface found;
     found.ttyName = ttyName;
     found.devicePath = roots.dev + "/" + ttyName;
-    found.product = readAttribute(*usbDevice + "/product").value_or("");
-    found.vendorId = readAttribute(*usbDevice + "/idVendor").value_or("");
-    found.productId = readAttribute(*usbDevice + "/idProduct").value_or("");
+    found.product = readSysfsAttribute(*usbDevice + "/product").value_or("");
+    found.vendorId = readSysfsAttribute(*usbDevice + "/idVendor").value_or("");
+    found.productId = readSysfsAttribute(*usbDevice + "/idProduct").value_or("");
     found.interfaceNumber = *number;
     found.interfaceCount = interfaceCountOf(*usbDevice);
     found.usbDevice = *usbDevice;

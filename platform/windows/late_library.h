@@ -8,13 +8,7 @@
 // be loaded and run. (These search flags need Windows 8, or Windows 7 with
 // update KB2533623; without them the load fails and so does the open.)
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/windows_api.h"
 
 class LateLibrary {
 public:

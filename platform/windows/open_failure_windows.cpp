@@ -2,10 +2,7 @@
 // the system's text for it.
 #include "platform/open_failure.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/windows/windows_api.h"
 
 std::string DescribeOpenFailure()
 {

@@ -3,13 +3,7 @@
 
 #include "platform/timer_resolution.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/windows_api.h"
 
 extern "C" {
 __declspec(dllimport) UINT WINAPI timeBeginPeriod(UINT periodMs);
