@@ -6,7 +6,7 @@
 // USB product description of the converter to open.
 //
 // Where they come from:
-//   Linux and other POSIX systems: our own layer, platform/posix/ftd2xx_posix.cpp,
+//   Linux and other POSIX systems: our own layer, platform/posix/usb/ftd2xx_posix.cpp,
 //     over the kernel's FTDI serial driver (no vendor library).
 //   Windows: FTD2XX.dll, looked up by platform/windows/ftd2xx_windows.cpp the
 //     first time the FTDI transport opens, so that a COM-port run never needs

@@ -9,3 +9,9 @@
 #include <string>
 
 std::string DescribeOpenFailure();
+
+#ifndef _WIN32
+// Where the POSIX layers leave that reason. Each open starts by clearing it.
+void clearOpenFailure();
+void noteOpenFailure(std::string reason);
+#endif

@@ -4,7 +4,7 @@
 // The read and write timeouts are one setting for all devices.
 //
 // Where they come from:
-//   Linux and other POSIX systems: our own layer, platform/posix/siusbxp_posix.cpp,
+//   Linux and other POSIX systems: our own layer, platform/posix/usb/siusbxp_posix.cpp,
 //     over the kernel's CP210x serial driver (no vendor library).
 //   Windows: SiUSBXp.dll, looked up by platform/windows/siusbxp_windows.cpp
 //     the first time the CP2102 transport opens, so that a COM-port run never

@@ -1,7 +1,7 @@
 #pragma once
 // The Windows serial communications API as ComPort uses it. On Windows it is
 // the system's own; elsewhere these declarations are implemented by our POSIX
-// layer (platform/posix), which gives each call the behaviour Windows has.
+// layer (platform/posix/win32), which gives each call the behaviour Windows has.
 
 #ifdef _WIN32
 #include "platform/windows/windows_api.h"

@@ -1,8 +1,8 @@
 #include "ports/linux_ports.h"
 
-#include "platform/posix/ftdi_devices.h"
-#include "platform/posix/port_name.h"
-#include "platform/posix/sysfs_files.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
+#include "platform/posix/win32/port_name.h"
+#include "platform/posix/usb/sysfs_files.h"
 
 #include <algorithm>
 #include <cstdio>

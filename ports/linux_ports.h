@@ -2,7 +2,7 @@
 // The serial devices of a Linux system that fwsend can open, found in sysfs
 // with the lookup that fwsend's own transports use.
 
-#include "platform/posix/usb_serial_lookup.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
 #include "ports/port_entry.h"
 
 #include <vector>

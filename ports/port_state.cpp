@@ -1,6 +1,6 @@
 #include "ports/port_state.h"
 
-#include "platform/posix/port_lock.h"
+#include "platform/posix/tty/port_lock.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // fwsend-ports: what it finds on trees laid out as the kernel lays them out,
 // what it says about each device's state, and how it prints them.
-#include "platform/posix/ftdi_devices.h"
-#include "platform/posix/port_lock.h"
-#include "platform/posix/port_name.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
+#include "platform/posix/tty/port_lock.h"
+#include "platform/posix/win32/port_name.h"
 #include "ports/linux_ports.h"
 #include "ports/port_report.h"
 #include "ports/port_state.h"

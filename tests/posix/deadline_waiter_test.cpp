@@ -1,7 +1,7 @@
 // The waiter behind every timed read and write of the serial layers: it may
 // wake before a deadline to make up for late wake-ups, but must never report
 // a timeout early, nor miss a descriptor that becomes ready meanwhile.
-#include "platform/posix/deadline_waiter.h"
+#include "platform/posix/tty/deadline_waiter.h"
 
 #include <gtest/gtest.h>
 

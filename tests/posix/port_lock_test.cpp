@@ -2,7 +2,7 @@
 // machine's own lock folder: a port whose lock a live process holds is not
 // opened at all; a lock left by a dead process is taken over, and ours goes
 // when the port is closed.
-#include "platform/posix/port_lock.h"
+#include "platform/posix/tty/port_lock.h"
 #include "platform/open_failure.h"
 #include "platform/win32_serial.h"
 

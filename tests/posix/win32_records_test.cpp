@@ -1,8 +1,7 @@
 // The Windows records as the terminal layer reads them: DCB to line
 // settings, COMMTIMEOUTS to read and write timing.
-#include "platform/posix/tty_flags.h"
-#include "platform/posix/win32_dcb.h"
-#include "platform/posix/win32_timeouts.h"
+#include "platform/posix/tty/line_settings.h"
+#include "platform/posix/win32/win32_records.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/usb_serial_lookup.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
 
 class FakeSysfs {
 public:

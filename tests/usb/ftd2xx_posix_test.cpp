@@ -1,7 +1,7 @@
 // Our D2XX layer over a pseudo-terminal that a fake sysfs tree names as an
 // FTDI converter: found by description, held exclusively, and driven with
 // the calls ComFTDI makes. The test plays the target on the master side.
-#include "platform/posix/ftd2xx_posix.h"
+#include "platform/posix/usb/ftd2xx_posix.h"
 
 #include <gtest/gtest.h>
 

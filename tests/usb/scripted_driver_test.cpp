@@ -8,8 +8,8 @@
 
 #include "fake_sysfs.h"
 #include "platform/open_failure.h"
-#include "platform/posix/ftd2xx_posix.h"
-#include "platform/posix/siusbxp_posix.h"
+#include "platform/posix/usb/ftd2xx_posix.h"
+#include "platform/posix/usb/siusbxp_posix.h"
 #include "posix/pseudo_terminal.h"
 #include "scripted_tty_driver.h"
 

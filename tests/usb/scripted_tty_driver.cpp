@@ -1,6 +1,6 @@
 #include "scripted_tty_driver.h"
 
-#include "platform/posix/tty_driver.h"
+#include "platform/posix/tty/tty_driver.h"
 
 ScriptedTtyDriver& Script() {
     static ScriptedTtyDriver script;

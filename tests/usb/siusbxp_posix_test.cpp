@@ -1,7 +1,6 @@
 // Our USBXpress layer over pseudo-terminals that a fake sysfs tree names as
 // CP210x bridges. The test plays the target on the master side.
-#include "platform/posix/siusbxp_posix.h"
-#include "platform/posix/si_line_control.h"
+#include "platform/posix/usb/siusbxp_posix.h"
 
 #include <gtest/gtest.h>
 

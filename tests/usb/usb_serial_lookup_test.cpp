@@ -1,7 +1,6 @@
 // The sysfs walk and the FTDI naming on fake trees laid out as the kernel
 // lays them out.
-#include "platform/posix/ftdi_devices.h"
-#include "platform/posix/usb_serial_lookup.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,6 @@
 // closed console pipe fails quietly instead of killing the upload. The
 // handlers do not restart interrupted calls, so a wait in progress wakes up
 // and sees the flag at once.
-#ifndef _WIN32
-
 #include "platform/interrupt.h"
 
 #include <csignal>
@@ -42,5 +40,3 @@ bool InterruptRequested()
 {
     return interruptArrived != 0;
 }
-
-#endif

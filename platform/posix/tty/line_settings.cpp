@@ -1,4 +1,4 @@
-#include "platform/posix/tty_flags.h"
+#include "platform/posix/tty/line_settings.h"
 
 #include <termios.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/sysfs_files.h"
+#include "platform/posix/usb/sysfs_files.h"
 
 #include <cstdio>
 #include <memory>

@@ -4,7 +4,7 @@
 // the system's roots.
 
 #include "platform/ftd2xx.h"
-#include "platform/posix/usb_serial_lookup.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
 
 // Opens, exclusively, the first attached FTDI interface with exactly this
 // description that no one else holds, and asks its driver for low latency.

@@ -2,14 +2,12 @@
 // serial driver: a converter is a terminal device found by its description
 // in sysfs. Once open it is driven exactly like a COM port, so every call
 // but the open one is our Windows serial call of the same name.
-#ifndef _WIN32
+#include "platform/posix/usb/ftd2xx_posix.h"
 
-#include "platform/posix/ftd2xx_posix.h"
-
-#include "platform/posix/ftdi_devices.h"
-#include "platform/posix/open_failure_note.h"
-#include "platform/posix/tty_device.h"
-#include "platform/posix/win32_port_handle.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
+#include "platform/open_failure.h"
+#include "platform/posix/tty/tty_device.h"
+#include "platform/posix/win32/win32_serial_posix.h"
 
 #include <string>
 #include <utility>
@@ -113,5 +111,3 @@ BOOL FT_W32_WriteFile(FT_HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDW
 }
 
 BOOL FT_W32_CloseHandle(FT_HANDLE handle) { return CloseHandle(handle); }
-
-#endif

@@ -4,9 +4,9 @@
 // complete writes, flushing and the modem lines. Every transport that ends
 // on a terminal device uses this; only the way the device is named differs.
 
-#include "platform/posix/deadline_waiter.h"
-#include "platform/posix/line_settings.h"
-#include "platform/posix/port_lock.h"
+#include "platform/posix/tty/deadline_waiter.h"
+#include "platform/posix/tty/line_settings.h"
+#include "platform/posix/tty/port_lock.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,4 @@
-#ifndef _WIN32
-
 #include "platform/open_failure.h"
-#include "platform/posix/open_failure_note.h"
 
 #include <utility>
 
@@ -30,5 +27,3 @@ std::string DescribeOpenFailure()
 {
     return lastOpenFailure();
 }
-
-#endif

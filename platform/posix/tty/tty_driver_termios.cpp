@@ -3,7 +3,7 @@
 // is a failure rather than a silently different speed.
 #ifndef __linux__
 
-#include "platform/posix/tty_driver.h"
+#include "platform/posix/tty/tty_driver.h"
 
 #include <sys/ioctl.h>
 #include <termios.h>

@@ -6,7 +6,7 @@
 // its place, to show what a pseudo-terminal cannot (a rate the driver did
 // not take, a queue that drains at the pace of the wire).
 
-#include "platform/posix/tty_flags.h"
+#include "platform/posix/tty/line_settings.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "platform/posix/tty_device.h"
+#include "platform/posix/tty/tty_device.h"
 
 #include "platform/interrupt.h"
-#include "platform/posix/open_failure_note.h"
-#include "platform/posix/tty_driver.h"
-#include "platform/posix/tty_flags.h"
+#include "platform/open_failure.h"
+#include "platform/posix/tty/tty_driver.h"
+#include "platform/posix/tty/line_settings.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,16 +1,13 @@
 // The Windows serial calls that ComPort makes, over a POSIX terminal device.
 // A HANDLE points to a PortObject created by CreateFileA and deleted by
 // CloseHandle; each port carries its own timeouts.
-#ifndef _WIN32
-
 #include "platform/win32_serial.h"
 
-#include "platform/posix/open_failure_note.h"
-#include "platform/posix/port_name.h"
-#include "platform/posix/win32_port_handle.h"
-#include "platform/posix/tty_device.h"
-#include "platform/posix/win32_dcb.h"
-#include "platform/posix/win32_timeouts.h"
+#include "platform/open_failure.h"
+#include "platform/posix/win32/port_name.h"
+#include "platform/posix/win32/win32_serial_posix.h"
+#include "platform/posix/tty/tty_device.h"
+#include "platform/posix/win32/win32_records.h"
 
 #include <new>
 #include <utility>
@@ -169,5 +166,3 @@ BOOL CloseHandle(HANDLE object)
     delete port;  // the device closes its descriptor
     return TRUE;
 }
-
-#endif

@@ -3,7 +3,7 @@
 // that other Win32-style layers (the D2XX one) open their devices their own
 // way and then share every other call with the COM port.
 
-#include "platform/posix/tty_device.h"
+#include "platform/posix/tty/tty_device.h"
 #include "platform/win32_serial.h"
 
 // The handle owns the device until CloseHandle; INVALID_HANDLE_VALUE when no

@@ -1,4 +1,4 @@
-#include "platform/posix/port_name.h"
+#include "platform/posix/win32/port_name.h"
 
 #include <cstdint>
 

@@ -33,3 +33,16 @@ std::vector<UsbSerialInterface> findUsbSerialInterfaces(const DeviceRoots& roots
 
 // Orders names by their text, with runs of digits compared as numbers.
 bool naturalLess(std::string_view a, std::string_view b);
+
+
+// The attached FTDI interfaces under the names the D2XX library gives them,
+// so that the same -D text opens a converter on Linux and on Windows.
+
+struct FtdiDevice {
+    std::string description;  // the USB product string; "<product> A", "<product> B", ...
+                              // for each interface of a multi-interface chip
+    std::string devicePath;   // its terminal device node
+};
+
+// Every interface bound to ftdi_sio, in the natural order of the tty names.
+std::vector<FtdiDevice> listFtdiDevices(const DeviceRoots& roots);

@@ -1,4 +1,4 @@
-#include "platform/posix/port_lock.h"
+#include "platform/posix/tty/port_lock.h"
 
 #include <cerrno>
 #include <csignal>

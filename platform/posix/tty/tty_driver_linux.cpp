@@ -4,7 +4,7 @@
 // forces 8 data bits, is accepted as it is.
 #ifdef __linux__
 
-#include "platform/posix/tty_driver.h"
+#include "platform/posix/tty/tty_driver.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>

@@ -1,11 +1,20 @@
 #pragma once
-// The Windows COMMTIMEOUTS rules, as timing for one read or write.
-
-#include "platform/posix/tty_device.h"
-#include "platform/win32_serial.h"
+// The Windows serial records read as what the terminal core takes: a
+// device-control block as line settings, and COMMTIMEOUTS as the timing of
+// one read or write.
 
 #include <chrono>
 #include <optional>
+
+#include "platform/posix/tty/line_settings.h"
+#include "platform/posix/tty/tty_device.h"
+#include "platform/win32_serial.h"
+
+// Empty for a record the terminal layer cannot honour: wrong DCBlength, baud
+// 0, ByteSize outside 5..8, 1.5 or unknown stop bits, unknown parity,
+// handshake or toggle modes of DTR/RTS, CTS/DSR/XON-XOFF flow control, or
+// the discarding of null bytes.
+std::optional<LineSettings> lineSettingsFromDcb(const DCB& dcb);
 
 // A read of count bytes ends when count bytes have arrived, when more than
 // ReadIntervalTimeout ms pass between two bytes (0: no interval limit), or

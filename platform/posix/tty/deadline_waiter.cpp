@@ -1,4 +1,4 @@
-#include "platform/posix/deadline_waiter.h"
+#include "platform/posix/tty/deadline_waiter.h"
 
 #include "platform/interrupt.h"
 
