@@ -4,6 +4,7 @@
 #include "platform/open_failure.h"
 #include "platform/posix/tty/tty_driver.h"
 #include "platform/posix/tty/line_settings.h"
+#include "platform/posix/tty/poll_until.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,7 +20,7 @@
 
 namespace {
 
-using Clock = DeadlineWaiter::Clock;
+using Clock = std::chrono::steady_clock;
 
 // Longer waits are treated as "forever"; keeps deadlines far from overflow.
 constexpr auto longestWait = std::chrono::hours(24 * 365 * 30);
@@ -107,6 +108,10 @@ std::optional<TtyDevice> TtyDevice::openExclusive(const std::string& path)
         return std::nullopt;
     }
     device.exclusiveMode_ = true;
+    // The slack is the thread's, not the device's: set here, once per open,
+    // it serves every wait on the device from the thread that opened it,
+    // which is how the tool uses a port, rather than costing a call per wait.
+    UseSmallestTimerSlack();
     return device;
 }
 
@@ -116,8 +121,7 @@ TtyDevice::TtyDevice(TtyDevice&& other) noexcept
       lock_(std::move(other.lock_)),
       exclusiveMode_(std::exchange(other.exclusiveMode_, false)),
       lowLatencyToRestore_(std::exchange(other.lowLatencyToRestore_, std::nullopt)),
-      line_(other.line_),
-      waiter_(std::move(other.waiter_))
+      line_(other.line_)
 {
 }
 
@@ -131,7 +135,6 @@ TtyDevice& TtyDevice::operator=(TtyDevice&& other) noexcept
         exclusiveMode_ = std::exchange(other.exclusiveMode_, false);
         lowLatencyToRestore_ = std::exchange(other.lowLatencyToRestore_, std::nullopt);
         line_ = other.line_;
-        waiter_ = std::move(other.waiter_);
     }
     return *this;
 }
@@ -210,13 +213,14 @@ std::optional<std::size_t> TtyDevice::read(std::uint8_t* buffer, std::size_t cou
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return gone();  // EIO: the other end or the device is gone
 
-        switch (waiter_.waitFor(fd_, POLLIN, earlier(totalDeadline, intervalDeadline))) {
-        case DeadlineWaiter::Result::Ready:
+        switch (PollUntil(fd_, POLLIN, earlier(totalDeadline, intervalDeadline))) {
+        case PollResult::Ready:
             break;
-        case DeadlineWaiter::Result::TimedOut:
+        case PollResult::TimedOut:
             return received;
-        case DeadlineWaiter::Result::Gone:
-        case DeadlineWaiter::Result::Failed:
+        case PollResult::Gone:
+        case PollResult::Interrupted:
+        case PollResult::Failed:
             return gone();
         }
     }
@@ -241,14 +245,15 @@ std::optional<std::size_t> TtyDevice::writeAll(const std::uint8_t* buffer, std::
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return std::nullopt;
 
-        switch (waiter_.waitFor(fd_, POLLOUT, deadline)) {
-        case DeadlineWaiter::Result::Ready:
+        switch (PollUntil(fd_, POLLOUT, deadline)) {
+        case PollResult::Ready:
             break;
-        case DeadlineWaiter::Result::TimedOut:
+        case PollResult::TimedOut:
             timedOut = true;
             break;
-        case DeadlineWaiter::Result::Gone:
-        case DeadlineWaiter::Result::Failed:
+        case PollResult::Gone:
+        case PollResult::Interrupted:
+        case PollResult::Failed:
             return std::nullopt;
         }
     }

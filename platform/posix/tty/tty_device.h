@@ -4,7 +4,6 @@
 // complete writes, flushing and the modem lines. Every transport that ends
 // on a terminal device uses this; only the way the device is named differs.
 
-#include "platform/posix/tty/deadline_waiter.h"
 #include "platform/posix/tty/line_settings.h"
 #include "platform/posix/tty/port_lock.h"
 
@@ -78,7 +77,7 @@ private:
     TtyDevice(int fd, std::string path, PortLock lock)
         : fd_(fd), path_(std::move(path)), lock_(std::move(lock)) {}
     std::chrono::milliseconds wireTime(std::size_t count) const;
-    bool waitUntilSent(std::optional<DeadlineWaiter::Clock::time_point> deadline);
+    bool waitUntilSent(std::optional<std::chrono::steady_clock::time_point> deadline);
     void release();
 
     int fd_ = -1;
@@ -87,5 +86,4 @@ private:
     bool exclusiveMode_ = false;                // TIOCEXCL set by us, to be cleared on close
     std::optional<bool> lowLatencyToRestore_;  // the driver's mode before we changed it
     LineSettings line_;                         // as last applied
-    DeadlineWaiter waiter_;
 };
