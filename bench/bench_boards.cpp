@@ -31,7 +31,7 @@
 
 namespace {
 
-using namespace bench;
+using namespace fwsend::bench;
 
 constexpr int kBoards = 8;
 constexpr double kWallLimitPercent = 5;

@@ -18,7 +18,7 @@
 
 extern char** environ;
 
-namespace bench {
+namespace fwsend::bench {
 
 double Now() {
     timespec t{};
@@ -141,4 +141,4 @@ Run Upload(const std::string& fwsend, const std::string& imageFile, const std::s
     return FinishUpload(pid, start);
 }
 
-}  // namespace bench
+}  // namespace fwsend::bench

@@ -9,7 +9,7 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
-namespace bench {
+namespace fwsend::bench {
 
 constexpr int kFrames = 1024;
 constexpr int kPayload = 254;
@@ -80,4 +80,4 @@ Run FinishUpload(pid_t pid, double start);
 // Both of the above.
 Run Upload(const std::string& fwsend, const std::string& imageFile, const std::string& slavePath);
 
-}  // namespace bench
+}  // namespace fwsend::bench

@@ -32,7 +32,7 @@
 
 namespace {
 
-using namespace bench;
+using namespace fwsend::bench;
 
 constexpr int kRepeats = 3;
 constexpr double kPacedLimitPercent = 1;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace fwsend {
+
 namespace {
 
 // What FT_ListDevices takes and answers (the D2XX programmer's guide).
@@ -76,9 +78,9 @@ void addDescribed(std::vector<PortEntry>& entries, int type, const std::string& 
 
 void ftdiDevices(std::vector<PortEntry>& entries)
 {
-    using ListDevicesFn = FtStatus(WINAPI*)(PVOID, PVOID, DWORD);
-    LateLibrary const dll("FTD2XX.dll");
-    auto const listDevices = dll.Find<ListDevicesFn>("FT_ListDevices");
+    using ListDevices = FtStatus(PVOID, PVOID, DWORD);
+    LateLibrary<1> const dll("FTD2XX.dll", {"FT_ListDevices"}, 1);
+    auto const listDevices = dll.Export<ListDevices>(0);
     DWORD count = 0;
     if (!listDevices || listDevices(&count, nullptr, kFtListNumberOnly) != kFtOk)
         return;
@@ -115,3 +117,5 @@ std::vector<PortEntry> listWindowsPorts()
     cp2102Bridges(entries);
     return entries;
 }
+
+}  // namespace fwsend

@@ -9,10 +9,13 @@
 
 #include <poll.h>
 #include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <thread>
+
+namespace fwsend::posix {
 
 namespace {
 
@@ -107,3 +110,5 @@ TEST(PollUntilDeathTest, AnInterruptEndsAWaitThatTheSignalDidNotWake) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

@@ -10,6 +10,8 @@
 #include <sys/prctl.h>
 #endif
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -43,3 +45,5 @@ void UseSmallestTimerSlack() {
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
 }
+
+}  // namespace fwsend::posix

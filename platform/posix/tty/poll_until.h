@@ -5,6 +5,8 @@
 #include <chrono>
 #include <optional>
 
+namespace fwsend::posix {
+
 enum class PollResult { Ready, TimedOut, Gone, Interrupted, Failed };
 
 // Ready: the events are there. TimedOut: the deadline has passed, never
@@ -17,3 +19,5 @@ PollResult PollUntil(int fd, short events, std::optional<std::chrono::steady_clo
 // can, instead of up to 50 us late (its default timer slack), which a 2 ms
 // wait before every frame would add up. Linux only; elsewhere nothing.
 void UseSmallestTimerSlack();
+
+}  // namespace fwsend::posix

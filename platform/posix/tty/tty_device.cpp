@@ -18,6 +18,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -336,3 +338,5 @@ bool TtyDevice::requestLowLatency()
     lowLatencyToRestore_ = false;
     return true;
 }
+
+}  // namespace fwsend::posix

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+namespace fwsend::posix {
+
 // When a read of n bytes returns before all n have arrived.
 struct ReadTiming {
     // Measured from the start of the read; none: no limit.
@@ -87,3 +89,5 @@ private:
     std::optional<bool> lowLatencyToRestore_;  // the driver's mode before we changed it
     LineSettings line_;                         // as last applied
 };
+
+}  // namespace fwsend::posix
