@@ -17,33 +17,33 @@ namespace fwsend {
 namespace {
 
 enum Export : std::size_t {
-    kCreateFile,
-    kSetupComm,
-    kSetCommState,
-    kSetCommTimeouts,
-    kGetCommTimeouts,
-    kPurgeComm,
-    kEscapeCommFunction,
-    kReadFile,
-    kWriteFile,
-    kCloseHandle,
-    kRequiredCount,
+    FtCreateFile,
+    FtSetupComm,
+    FtSetCommState,
+    FtSetCommTimeouts,
+    FtGetCommTimeouts,
+    FtPurgeComm,
+    FtEscapeCommFunction,
+    FtReadFile,
+    FtWriteFile,
+    FtCloseHandle,
+    FtRequiredCount,
     // Not needed for a run: missing, it is not called.
-    kSetLatencyTimer = kRequiredCount,
-    kExportCount
+    FtSetLatencyTimer = FtRequiredCount,
+    FtExportCount
 };
 
-using Ftd2xx = LateLibrary<kExportCount>;
+using Ftd2xx = LateLibrary<FtExportCount>;
 
 // The binding lives for the process once made: the DLL stays loaded while
 // any handle from it may be open.
 const Ftd2xx& Library() {
-    static const Ftd2xx library("FTD2XX.dll",
-                                {"FT_W32_CreateFile", "FT_W32_SetupComm", "FT_W32_SetCommState",
-                                 "FT_W32_SetCommTimeouts", "FT_W32_GetCommTimeouts", "FT_W32_PurgeComm",
-                                 "FT_W32_EscapeCommFunction", "FT_W32_ReadFile", "FT_W32_WriteFile",
-                                 "FT_W32_CloseHandle", "FT_SetLatencyTimer"},
-                                kRequiredCount);
+    static Ftd2xx library(
+        "FTD2XX.dll",
+        {"FT_W32_CreateFile", "FT_W32_SetupComm", "FT_W32_SetCommState", "FT_W32_SetCommTimeouts",
+         "FT_W32_GetCommTimeouts", "FT_W32_PurgeComm", "FT_W32_EscapeCommFunction", "FT_W32_ReadFile",
+         "FT_W32_WriteFile", "FT_W32_CloseHandle", "FT_SetLatencyTimer"},
+        FtRequiredCount);
     return library;
 }
 
@@ -60,33 +60,38 @@ constexpr UCHAR kLatencyTimerMs = 1;
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD creation, DWORD flags, HANDLE templateFile) {
     const Ftd2xx& dll = Library();
-    const FT_HANDLE handle = Forward<decltype(FT_W32_CreateFile)>(
-        dll, kCreateFile, INVALID_HANDLE_VALUE, name, access, share, security, creation, flags, templateFile);
+    const FT_HANDLE handle =
+        Forward<decltype(FT_W32_CreateFile)>(dll, FtCreateFile, INVALID_HANDLE_VALUE, name, access, share,
+                                             security, creation, flags, templateFile);
     // Its answer does not matter: a converter left at 16 ms still works.
-    const auto setLatencyTimer = dll.Export<SetLatencyTimer>(kSetLatencyTimer);
+    const auto setLatencyTimer = dll.Export<SetLatencyTimer>(FtSetLatencyTimer);
     if (handle != INVALID_HANDLE_VALUE && setLatencyTimer) setLatencyTimer(handle, kLatencyTimerMs);
     return handle;
 }
 BOOL FT_W32_SetupComm(FT_HANDLE h, DWORD in, DWORD out) {
-    return Call<decltype(FT_W32_SetupComm)>(kSetupComm, h, in, out);
+    return Call<decltype(FT_W32_SetupComm)>(FtSetupComm, h, in, out);
 }
-BOOL FT_W32_SetCommState(FT_HANDLE h, LPDCB dcb) { return Call<decltype(FT_W32_SetCommState)>(kSetCommState, h, dcb); }
+BOOL FT_W32_SetCommState(FT_HANDLE h, LPDCB dcb) {
+    return Call<decltype(FT_W32_SetCommState)>(FtSetCommState, h, dcb);
+}
 BOOL FT_W32_SetCommTimeouts(FT_HANDLE h, LPCOMMTIMEOUTS t) {
-    return Call<decltype(FT_W32_SetCommTimeouts)>(kSetCommTimeouts, h, t);
+    return Call<decltype(FT_W32_SetCommTimeouts)>(FtSetCommTimeouts, h, t);
 }
 BOOL FT_W32_GetCommTimeouts(FT_HANDLE h, LPCOMMTIMEOUTS t) {
-    return Call<decltype(FT_W32_GetCommTimeouts)>(kGetCommTimeouts, h, t);
+    return Call<decltype(FT_W32_GetCommTimeouts)>(FtGetCommTimeouts, h, t);
 }
-BOOL FT_W32_PurgeComm(FT_HANDLE h, DWORD flags) { return Call<decltype(FT_W32_PurgeComm)>(kPurgeComm, h, flags); }
+BOOL FT_W32_PurgeComm(FT_HANDLE h, DWORD flags) {
+    return Call<decltype(FT_W32_PurgeComm)>(FtPurgeComm, h, flags);
+}
 BOOL FT_W32_EscapeCommFunction(FT_HANDLE h, DWORD function) {
-    return Call<decltype(FT_W32_EscapeCommFunction)>(kEscapeCommFunction, h, function);
+    return Call<decltype(FT_W32_EscapeCommFunction)>(FtEscapeCommFunction, h, function);
 }
 BOOL FT_W32_ReadFile(FT_HANDLE h, LPVOID buffer, DWORD count, LPDWORD got, LPOVERLAPPED overlapped) {
-    return Call<decltype(FT_W32_ReadFile)>(kReadFile, h, buffer, count, got, overlapped);
+    return Call<decltype(FT_W32_ReadFile)>(FtReadFile, h, buffer, count, got, overlapped);
 }
 BOOL FT_W32_WriteFile(FT_HANDLE h, LPCVOID buffer, DWORD count, LPDWORD put, LPOVERLAPPED overlapped) {
-    return Call<decltype(FT_W32_WriteFile)>(kWriteFile, h, buffer, count, put, overlapped);
+    return Call<decltype(FT_W32_WriteFile)>(FtWriteFile, h, buffer, count, put, overlapped);
 }
-BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Call<decltype(FT_W32_CloseHandle)>(kCloseHandle, h); }
+BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Call<decltype(FT_W32_CloseHandle)>(FtCloseHandle, h); }
 
 }  // namespace fwsend

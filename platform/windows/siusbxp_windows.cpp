@@ -11,31 +11,31 @@ namespace fwsend {
 namespace {
 
 enum Export : std::size_t {
-    kGetNumDevices,
-    kGetProductString,
-    kOpen,
-    kClose,
-    kSetBaudRate,
-    kSetLineControl,
-    kSetFlowControl,
-    kSetTimeouts,
-    kGetTimeouts,
-    kFlushBuffers,
-    kRead,
-    kWrite,
-    kExportCount
+    SiGetNumDevices,
+    SiGetProductString,
+    SiOpen,
+    SiClose,
+    SiSetBaudRate,
+    SiSetLineControl,
+    SiSetFlowControl,
+    SiSetTimeouts,
+    SiGetTimeouts,
+    SiFlushBuffers,
+    SiRead,
+    SiWrite,
+    SiExportCount
 };
 
-using SiUsbXp = LateLibrary<kExportCount>;
+using SiUsbXp = LateLibrary<SiExportCount>;
 
 // The binding lives for the process once made: the DLL stays loaded while
 // any handle from it may be open.
 const SiUsbXp& Library() {
-    static const SiUsbXp library("SiUSBXp.dll",
-                                 {"SI_GetNumDevices", "SI_GetProductString", "SI_Open", "SI_Close",
-                                  "SI_SetBaudRate", "SI_SetLineControl", "SI_SetFlowControl", "SI_SetTimeouts",
-                                  "SI_GetTimeouts", "SI_FlushBuffers", "SI_Read", "SI_Write"},
-                                 kExportCount);
+    static SiUsbXp library("SiUSBXp.dll",
+                           {"SI_GetNumDevices", "SI_GetProductString", "SI_Open", "SI_Close",
+                            "SI_SetBaudRate", "SI_SetLineControl", "SI_SetFlowControl", "SI_SetTimeouts",
+                            "SI_GetTimeouts", "SI_FlushBuffers", "SI_Read", "SI_Write"},
+                           SiExportCount);
     return library;
 }
 
@@ -46,37 +46,37 @@ SI_STATUS Call(Export index, Args... args) {
 
 }  // namespace
 
-SI_STATUS SI_GetNumDevices(LPDWORD n) { return Call<decltype(SI_GetNumDevices)>(kGetNumDevices, n); }
+SI_STATUS SI_GetNumDevices(LPDWORD n) { return Call<decltype(SI_GetNumDevices)>(SiGetNumDevices, n); }
 SI_STATUS SI_GetProductString(DWORD device, char* product, DWORD options) {
-    return Call<decltype(SI_GetProductString)>(kGetProductString, device, product, options);
+    return Call<decltype(SI_GetProductString)>(SiGetProductString, device, product, options);
 }
-SI_STATUS SI_Open(DWORD device, HANDLE* handle) { return Call<decltype(SI_Open)>(kOpen, device, handle); }
-SI_STATUS SI_Close(HANDLE handle) { return Call<decltype(SI_Close)>(kClose, handle); }
+SI_STATUS SI_Open(DWORD device, HANDLE* handle) { return Call<decltype(SI_Open)>(SiOpen, device, handle); }
+SI_STATUS SI_Close(HANDLE handle) { return Call<decltype(SI_Close)>(SiClose, handle); }
 SI_STATUS SI_SetBaudRate(HANDLE handle, DWORD baud) {
-    return Call<decltype(SI_SetBaudRate)>(kSetBaudRate, handle, baud);
+    return Call<decltype(SI_SetBaudRate)>(SiSetBaudRate, handle, baud);
 }
 SI_STATUS SI_SetLineControl(HANDLE handle, WORD lineControl) {
-    return Call<decltype(SI_SetLineControl)>(kSetLineControl, handle, lineControl);
+    return Call<decltype(SI_SetLineControl)>(SiSetLineControl, handle, lineControl);
 }
 SI_STATUS SI_SetFlowControl(HANDLE handle, BYTE cts, BYTE rts, BYTE dtr, BYTE dcd, BYTE dsr, BOOL xonXoff) {
-    return Call<decltype(SI_SetFlowControl)>(kSetFlowControl, handle, cts, rts, dtr, dcd, dsr, xonXoff);
+    return Call<decltype(SI_SetFlowControl)>(SiSetFlowControl, handle, cts, rts, dtr, dcd, dsr, xonXoff);
 }
 SI_STATUS SI_SetTimeouts(DWORD readMs, DWORD writeMs) {
-    return Call<decltype(SI_SetTimeouts)>(kSetTimeouts, readMs, writeMs);
+    return Call<decltype(SI_SetTimeouts)>(SiSetTimeouts, readMs, writeMs);
 }
 SI_STATUS SI_GetTimeouts(LPDWORD readMs, LPDWORD writeMs) {
-    return Call<decltype(SI_GetTimeouts)>(kGetTimeouts, readMs, writeMs);
+    return Call<decltype(SI_GetTimeouts)>(SiGetTimeouts, readMs, writeMs);
 }
 SI_STATUS SI_FlushBuffers(HANDLE handle, BYTE transmit, BYTE receive) {
-    return Call<decltype(SI_FlushBuffers)>(kFlushBuffers, handle, transmit, receive);
+    return Call<decltype(SI_FlushBuffers)>(SiFlushBuffers, handle, transmit, receive);
 }
 SI_STATUS SI_Read(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD got, LPOVERLAPPED overlapped) {
-    return Call<decltype(SI_Read)>(kRead, handle, buffer, count, got, overlapped);
+    return Call<decltype(SI_Read)>(SiRead, handle, buffer, count, got, overlapped);
 }
 // The library's write takes a non-const buffer; it does not change it, and
 // the call is the same either way.
 SI_STATUS SI_Write(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD put, LPOVERLAPPED overlapped) {
-    return Call<decltype(SI_Write)>(kWrite, handle, buffer, count, put, overlapped);
+    return Call<decltype(SI_Write)>(SiWrite, handle, buffer, count, put, overlapped);
 }
 
 }  // namespace fwsend

@@ -7,10 +7,12 @@
 
 namespace fwsend {
 
+// NOLINTBEGIN(readability-identifier-naming): winmm's own names
 extern "C" {
 __declspec(dllimport) UINT WINAPI timeBeginPeriod(UINT periodMs);
 __declspec(dllimport) UINT WINAPI timeEndPeriod(UINT periodMs);
 }
+// NOLINTEND(readability-identifier-naming)
 
 namespace {
 
