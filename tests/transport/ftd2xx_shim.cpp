@@ -1,21 +1,9 @@
-#include "mock_ftd2xx.h"
-
-#include <cstdlib>
+// The D2XX library's Win32-style functions, forwarded to the installed mock.
+#include "api_mocks.h"
 
 namespace {
-MockFtd2xx* current = nullptr;
-
-MockFtd2xx& Library() {
-    if (!current) {
-        ADD_FAILURE() << "D2XX function called with no mock installed";
-        std::abort();
-    }
-    return *current;
-}
+MockWin32Serial& Library() { return MockWin32Serial::Current(); }
 }  // namespace
-
-MockFtd2xx::MockFtd2xx() { current = this; }
-MockFtd2xx::~MockFtd2xx() { current = nullptr; }
 
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD creation, DWORD flags, HANDLE templateFile) {
