@@ -5,6 +5,7 @@ namespace {
 MockWin32Serial& Library() { return MockWin32Serial::Current(); }
 }  // namespace
 
+// NOLINTBEGIN(readability-identifier-naming): the API's own names
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD creation, DWORD flags, HANDLE templateFile) {
     return Library().CreateFile(name, access, share, security, creation, flags, templateFile);
@@ -22,3 +23,4 @@ BOOL FT_W32_WriteFile(FT_HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED
     return Library().WriteFile(h, b, n, put, o);
 }
 BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Library().CloseHandle(h); }
+// NOLINTEND(readability-identifier-naming)

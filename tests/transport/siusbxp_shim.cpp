@@ -5,6 +5,7 @@ namespace {
 MockSiUsbXp& Library() { return MockSiUsbXp::Current(); }
 }  // namespace
 
+// NOLINTBEGIN(readability-identifier-naming): the API's own names
 SI_STATUS SI_GetNumDevices(LPDWORD count) { return Library().GetNumDevices(count); }
 SI_STATUS SI_GetProductString(DWORD device, char* text, DWORD options) {
     return Library().GetProductString(device, text, options);
@@ -25,3 +26,4 @@ SI_STATUS SI_Read(HANDLE h, LPVOID b, DWORD n, LPDWORD got, LPOVERLAPPED o) {
 SI_STATUS SI_Write(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
     return Library().Write(h, b, n, put, o);
 }
+// NOLINTEND(readability-identifier-naming)

@@ -47,7 +47,7 @@ inline DCB ExpectedDcb(DWORD baud, BYTE parity) {
 
 // The COM port and the FTDI converter: the Windows serial API's calls,
 // differing only in the open flags and the parity.
-template <typename T, DWORD kOpenFlags, BYTE kParity>
+template <typename T, DWORD OpenFlags, BYTE Parity>
 struct Win32StyleTraits {
     using Transport = T;
     using Api = MockWin32Serial;
@@ -56,7 +56,7 @@ struct Win32StyleTraits {
 
     static void ExpectFound(Api& api, const char* name) {
         EXPECT_CALL(api, CreateFile(StrEq(name), GENERIC_READ | GENERIC_WRITE, 0u, nullptr, OPEN_EXISTING,
-                                    kOpenFlags, nullptr))
+                                    OpenFlags, nullptr))
             .WillOnce(Return(kHandle));
     }
     static void ExpectNotFound(Api& api, const char* name) {
@@ -66,7 +66,7 @@ struct Win32StyleTraits {
     static void ExpectSetupStep(Api& api, int step, DWORD baud, DWORD timeoutMs, bool ok) {
         if (step == 0) EXPECT_CALL(api, SetupComm(kHandle, 1024u, 1024u)).WillOnce(Return(ok ? 5 : FALSE));
         if (step == 1)
-            EXPECT_CALL(api, SetCommState(kHandle, SameBytes(ExpectedDcb(baud, kParity))))
+            EXPECT_CALL(api, SetCommState(kHandle, SameBytes(ExpectedDcb(baud, Parity))))
                 .WillOnce(Return(ok ? 3 : FALSE));
         if (step == 2)
             EXPECT_CALL(api, SetCommTimeouts(kHandle, ReadTimeoutsOf(timeoutMs)))

@@ -6,6 +6,7 @@ namespace {
 MockWin32Serial& Api() { return MockWin32Serial::Current(); }
 }  // namespace
 
+// NOLINTBEGIN(readability-identifier-naming): the API's own names
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
                    DWORD flags, HANDLE templateFile) {
     return Api().CreateFile(name, access, share, security, creation, flags, templateFile);
@@ -23,3 +24,4 @@ BOOL WriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
     return Api().WriteFile(h, b, n, put, o);
 }
 BOOL CloseHandle(HANDLE h) { return Api().CloseHandle(h); }
+// NOLINTEND(readability-identifier-naming)
