@@ -22,6 +22,8 @@
 #include "fake_sysfs.h"
 #include "posix/pseudo_terminal.h"
 
+namespace fwsend::posix {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -263,3 +265,5 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

@@ -14,6 +14,8 @@
 #include "sim_target_process.h"
 #include "upgrade_file.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 class PortsUploadTest : public testing::Test {
@@ -93,3 +95,5 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

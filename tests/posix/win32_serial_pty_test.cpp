@@ -18,6 +18,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -424,3 +426,5 @@ TEST(Win32SerialOpen, NoHandleFailsEverywhere)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix

@@ -11,6 +11,8 @@
 #include "platform/siusbxp.h"
 #include "platform/win32_serial.h"
 
+namespace fwsend {
+
 template <typename Mock>
 class InstalledMock {
 public:
@@ -69,3 +71,5 @@ public:
     MOCK_METHOD(SI_STATUS, Read, (HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED));
     MOCK_METHOD(SI_STATUS, Write, (HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED));
 };
+
+}  // namespace fwsend

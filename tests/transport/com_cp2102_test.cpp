@@ -7,7 +7,7 @@
 
 #include "transport_traits.h"
 
-namespace transport_test {
+namespace fwsend {
 namespace {
 
 class ComCp2102Test : public TransportTest<Cp2102Traits> {};
@@ -110,4 +110,4 @@ TEST_F(ComCp2102Test, TimeoutsWorkWithoutAnOpenDeviceAndEscapeDoesNothing) {
 }
 
 }  // namespace
-}  // namespace transport_test
+}  // namespace fwsend

@@ -3,7 +3,7 @@
 
 #include "transport_traits.h"
 
-namespace transport_test {
+namespace fwsend {
 namespace {
 
 using Transports = testing::Types<
@@ -138,4 +138,4 @@ TYPED_TEST(SharedTest, PurgeClearsBothDirectionsAndReportsFailure) {
 }
 
 }  // namespace
-}  // namespace transport_test
+}  // namespace fwsend

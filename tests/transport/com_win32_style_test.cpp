@@ -5,7 +5,7 @@
 
 #include "transport_traits.h"
 
-namespace transport_test {
+namespace fwsend {
 namespace {
 
 using Win32StyleTransports = testing::Types<
@@ -65,4 +65,4 @@ TEST(ComPortTest, PortsFromCom10OnGoThroughTheDeviceNamespace) {
 #endif
 
 }  // namespace
-}  // namespace transport_test
+}  // namespace fwsend

@@ -1,6 +1,8 @@
 // The D2XX library's Win32-style functions, forwarded to the installed mock.
 #include "api_mocks.h"
 
+namespace fwsend {
+
 namespace {
 MockWin32Serial& Library() { return MockWin32Serial::Current(); }
 }  // namespace
@@ -24,3 +26,5 @@ BOOL FT_W32_WriteFile(FT_HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED
 }
 BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Library().CloseHandle(h); }
 // NOLINTEND(readability-identifier-naming)
+
+}  // namespace fwsend

@@ -1,6 +1,8 @@
 // The USBXpress library, forwarded to the installed mock.
 #include "api_mocks.h"
 
+namespace fwsend {
+
 namespace {
 MockSiUsbXp& Library() { return MockSiUsbXp::Current(); }
 }  // namespace
@@ -27,3 +29,5 @@ SI_STATUS SI_Write(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
     return Library().Write(h, b, n, put, o);
 }
 // NOLINTEND(readability-identifier-naming)
+
+}  // namespace fwsend

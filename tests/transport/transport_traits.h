@@ -13,7 +13,7 @@
 #include "transport/com_port.h"
 #endif
 
-namespace transport_test {
+namespace fwsend {
 
 using testing::_;
 using testing::DoAll;
@@ -167,4 +167,4 @@ protected:
     testing::StrictMock<typename Traits::Api> api_;
 };
 
-}  // namespace transport_test
+}  // namespace fwsend

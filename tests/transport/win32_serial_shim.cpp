@@ -2,6 +2,8 @@
 // where the API is the system's).
 #include "api_mocks.h"
 
+namespace fwsend {
+
 namespace {
 MockWin32Serial& Api() { return MockWin32Serial::Current(); }
 }  // namespace
@@ -25,3 +27,5 @@ BOOL WriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
 }
 BOOL CloseHandle(HANDLE h) { return Api().CloseHandle(h); }
 // NOLINTEND(readability-identifier-naming)
+
+}  // namespace fwsend

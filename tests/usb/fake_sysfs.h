@@ -7,6 +7,8 @@
 
 #include "platform/posix/usb/usb_serial_lookup.h"
 
+namespace fwsend::posix {
+
 class FakeSysfs {
 public:
     FakeSysfs();
@@ -44,3 +46,5 @@ private:
 
     std::string root_;
 };
+
+}  // namespace fwsend::posix

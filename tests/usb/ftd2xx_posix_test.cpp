@@ -12,6 +12,8 @@
 #include "fake_sysfs.h"
 #include "posix/pseudo_terminal.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -143,3 +145,5 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

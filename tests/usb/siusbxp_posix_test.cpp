@@ -12,6 +12,8 @@
 #include "fake_sysfs.h"
 #include "posix/pseudo_terminal.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -204,3 +206,5 @@ TEST_F(SiLayerTest, WriteGivesUpAfterTheWriteTimeoutWhenNothingIsTaken) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

@@ -11,6 +11,8 @@
 #include "sim_target_process.h"
 #include "upgrade_file.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 constexpr int kFailureStatus = 255;  // main's -1
@@ -102,3 +104,5 @@ TEST_F(UsbUploadTest, Cp2102DescriptionWithoutABridgeIsReportedInUseOrMissing) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix
