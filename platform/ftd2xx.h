@@ -16,6 +16,8 @@
 
 namespace fwsend {
 
+// NOLINTBEGIN(readability-identifier-naming): spelled as the D2XX library spells them
+
 using FT_HANDLE = void*;
 
 // Added to the flags argument of FT_W32_CreateFile: name is a description.
@@ -35,5 +37,7 @@ BOOL FT_W32_ReadFile(FT_HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD
 BOOL FT_W32_WriteFile(FT_HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                       LPOVERLAPPED overlapped);
 BOOL FT_W32_CloseHandle(FT_HANDLE handle);
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace fwsend

@@ -14,6 +14,8 @@
 
 namespace fwsend {
 
+// NOLINTBEGIN(readability-identifier-naming): spelled as the USBXpress library spells them
+
 using SI_STATUS = int;
 
 // Statuses. Success and the two "fewer bytes than asked" answers of a read
@@ -57,5 +59,7 @@ SI_STATUS SI_Read(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytes
                   LPOVERLAPPED overlapped);
 SI_STATUS SI_Write(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                    LPOVERLAPPED overlapped);
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace fwsend

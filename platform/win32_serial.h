@@ -16,6 +16,8 @@
 
 namespace fwsend {
 
+// NOLINTBEGIN(readability-identifier-naming): spelled as Windows spells them
+
 using BOOL = int;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -133,6 +135,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace fwsend
 

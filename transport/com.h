@@ -7,6 +7,7 @@
 namespace fwsend {
 
 // A transport's device handle when nothing is open.
+// NOLINTNEXTLINE(readability-identifier-naming): as the Windows handle sentinel is named
 constexpr std::intptr_t INVALID_HANDLE = -1;
 
 // The kind of link chosen with -T: 0 COM port, 1 FTDI, 2 CP2102.

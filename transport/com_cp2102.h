@@ -12,6 +12,7 @@ class ComCP2102 final : public Com {
 public:
     // The line settings, as the DCB fields of the same names; only these six
     // are passed to the library.
+    // NOLINTBEGIN(readability-identifier-naming): the DCB's field names
     struct LineSettings {
         std::uint32_t BaudRate = 0;
         std::uint8_t ByteSize = 8;
@@ -21,6 +22,7 @@ public:
         unsigned fRtsControl : 2;
         LineSettings() : fDtrControl(0), fRtsControl(0) {}  // both disabled: held inactive
     };
+    // NOLINTEND(readability-identifier-naming)
 
     ComCP2102() = default;
     ~ComCP2102() override;

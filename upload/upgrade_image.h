@@ -7,6 +7,7 @@
 
 namespace fwsend {
 
+// NOLINTNEXTLINE(readability-identifier-naming): the protocol's own name
 constexpr std::int32_t IMAGE_CAPACITY = 262144;
 
 struct UpgradeImage {

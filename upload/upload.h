@@ -10,6 +10,7 @@
 namespace fwsend {
 
 // The target accepts a frame with this byte; any other byte rejects it.
+// NOLINTNEXTLINE(readability-identifier-naming): the protocol's own name
 constexpr std::uint8_t FRAME_ACK = 0x11;
 
 // A frame is sent at most this many times in a row before the run gives up.
