@@ -1,24 +1,13 @@
-#include "mock_siusbxp.h"
-
-#include <cstdlib>
+// The USBXpress library, forwarded to the installed mock.
+#include "api_mocks.h"
 
 namespace fwsend {
 
 namespace {
-MockSiUsbXp* current = nullptr;
-
-MockSiUsbXp& Library() {
-    if (!current) {
-        ADD_FAILURE() << "USBXpress function called with no mock installed";
-        std::abort();
-    }
-    return *current;
-}
+MockSiUsbXp& Library() { return MockSiUsbXp::Current(); }
 }  // namespace
 
-MockSiUsbXp::MockSiUsbXp() { current = this; }
-MockSiUsbXp::~MockSiUsbXp() { current = nullptr; }
-
+// NOLINTBEGIN(readability-identifier-naming): the API's own names
 SI_STATUS SI_GetNumDevices(LPDWORD count) { return Library().GetNumDevices(count); }
 SI_STATUS SI_GetProductString(DWORD device, char* text, DWORD options) {
     return Library().GetProductString(device, text, options);
@@ -33,9 +22,12 @@ SI_STATUS SI_SetFlowControl(HANDLE h, BYTE cts, BYTE rts, BYTE dtr, BYTE dcd, BY
 SI_STATUS SI_SetTimeouts(DWORD read, DWORD write) { return Library().SetTimeouts(read, write); }
 SI_STATUS SI_GetTimeouts(LPDWORD read, LPDWORD write) { return Library().GetTimeouts(read, write); }
 SI_STATUS SI_FlushBuffers(HANDLE h, BYTE tx, BYTE rx) { return Library().FlushBuffers(h, tx, rx); }
-SI_STATUS SI_Read(HANDLE h, LPVOID b, DWORD n, LPDWORD got, LPOVERLAPPED o) { return Library().Read(h, b, n, got, o); }
+SI_STATUS SI_Read(HANDLE h, LPVOID b, DWORD n, LPDWORD got, LPOVERLAPPED o) {
+    return Library().Read(h, b, n, got, o);
+}
 SI_STATUS SI_Write(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
     return Library().Write(h, b, n, put, o);
 }
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace fwsend

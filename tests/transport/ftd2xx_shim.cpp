@@ -1,24 +1,13 @@
-#include "mock_ftd2xx.h"
-
-#include <cstdlib>
+// The D2XX library's Win32-style functions, forwarded to the installed mock.
+#include "api_mocks.h"
 
 namespace fwsend {
 
 namespace {
-MockFtd2xx* current = nullptr;
-
-MockFtd2xx& Library() {
-    if (!current) {
-        ADD_FAILURE() << "D2XX function called with no mock installed";
-        std::abort();
-    }
-    return *current;
-}
+MockWin32Serial& Library() { return MockWin32Serial::Current(); }
 }  // namespace
 
-MockFtd2xx::MockFtd2xx() { current = this; }
-MockFtd2xx::~MockFtd2xx() { current = nullptr; }
-
+// NOLINTBEGIN(readability-identifier-naming): the API's own names
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                             DWORD creation, DWORD flags, HANDLE templateFile) {
     return Library().CreateFile(name, access, share, security, creation, flags, templateFile);
@@ -36,5 +25,6 @@ BOOL FT_W32_WriteFile(FT_HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED
     return Library().WriteFile(h, b, n, put, o);
 }
 BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Library().CloseHandle(h); }
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace fwsend
