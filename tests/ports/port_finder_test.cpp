@@ -19,8 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "fake_sysfs.h"
-#include "posix/pseudo_terminal.h"
+#include "tests/support/fake_sysfs.h"
+#include "tools/pty_pair.h"
 
 namespace fs = std::filesystem;
 
@@ -158,19 +158,19 @@ TEST(PortFinder, NoTreeNoDevices) {
 }
 
 TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
-    PseudoTerminal held, locked, idle;
-    ASSERT_TRUE(held.isOpen() && locked.isOpen() && idle.isOpen());
+    PtyPair held, locked, idle;
+    ASSERT_TRUE(held.IsOpen() && locked.IsOpen() && idle.IsOpen());
     FakeSysfs lockRoot;  // a folder of our own for lock files
     std::string const lockFolder = lockRoot.Root() + "/lock";
     fs::create_directories(lockFolder);
     // The holder named by the lock file is a live process: our parent.
-    std::ofstream(lockFolder + "/" + lockFileName(locked.slavePath())) << "      " << ::getppid() << "\n";
-    int const fd = ::open(held.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    std::ofstream(lockFolder + "/" + lockFileName(locked.SlavePath())) << "      " << ::getppid() << "\n";
+    int const fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
     std::vector<PortEntry> entries(3);
-    entries[0].device = held.slavePath();
-    entries[1].device = locked.slavePath();
-    entries[2].device = idle.slavePath();
+    entries[0].device = held.SlavePath();
+    entries[1].device = locked.SlavePath();
+    entries[2].device = idle.SlavePath();
 
     findPortStates(entries, "/proc", lockFolder);
     ::close(fd);

@@ -6,13 +6,11 @@
 #include <string>
 
 #include "platform/posix/usb/usb_serial_lookup.h"
+#include "tests/support/scratch_dir.h"
 
 class FakeSysfs {
 public:
     FakeSysfs();
-    ~FakeSysfs();
-    FakeSysfs(const FakeSysfs&) = delete;
-    FakeSysfs& operator=(const FakeSysfs&) = delete;
 
     // A USB device named as the kernel names it ("1-2"; "1-1.2" behind the
     // hub "1-1", which must be added first) with this product string (none:
@@ -33,14 +31,14 @@ public:
     // Makes <dev>/<ttyName> reach target (a pseudo-terminal's slave).
     void LinkDeviceNode(const std::string& ttyName, const std::string& target);
 
-    const std::string& Root() const { return root_; }
-    std::string SysfsRoot() const { return root_ + "/sys"; }
-    DeviceRoots Roots() const { return {SysfsRoot(), root_ + "/dev"}; }
+    const std::string& Root() const { return scratch_.Path(); }
+    std::string SysfsRoot() const { return Root() + "/sys"; }
+    DeviceRoots Roots() const { return {SysfsRoot(), Root() + "/dev"}; }
 
 private:
     std::string UsbDeviceDir(const std::string& usbDevice) const;
     std::string InterfaceDir(const std::string& usbDevice, unsigned interfaceNumber) const;
     void AddClassEntry(const std::string& ttyName, const std::string& classDeviceDir);
 
-    std::string root_;
+    ScratchDir scratch_;
 };

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fstream>
 #include <iterator>
@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,9 +36,14 @@ int ExitCode(int waitStatus) {
     return -1;
 }
 
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
 }  // namespace
 
-ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std::string& stderrFile) {
+ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std::string& stderrFile,
+                                 Stdout stdoutTo) {
     ChildProcess child;
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return child;
@@ -47,7 +53,10 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 1);
+    if (stdoutTo == Stdout::kPipe)
+        posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, stderrFile.empty() ? "/dev/null" : stderrFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
@@ -60,14 +69,15 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return child;
     child.pid_ = pid;
-    child.stdout_ = std::move(readEnd);
+    if (stdoutTo == Stdout::kPipe) child.stdout_ = std::move(readEnd);
     return child;
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)),
       stdout_(std::move(other.stdout_)),
-      pending_(std::move(other.pending_)) {}
+      pending_(std::move(other.pending_)),
+      cpuSeconds_(other.cpuSeconds_) {}
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
@@ -75,6 +85,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
         pid_ = std::exchange(other.pid_, -1);
         stdout_ = std::move(other.stdout_);
         pending_ = std::move(other.pending_);
+        cpuSeconds_ = other.cpuSeconds_;
     }
     return *this;
 }
@@ -134,9 +145,11 @@ int ChildProcess::Wait(int timeoutMs) {
     const double deadline = MonotonicSeconds() + timeoutMs / 1000.0;
     for (;;) {
         int status = 0;
-        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        rusage usage{};
+        const pid_t done = wait4(pid_, &status, WNOHANG, &usage);
         if (done == pid_) {
             pid_ = -1;
+            cpuSeconds_ = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
             return ExitCode(status);
         }
         if (done < 0 && errno != EINTR) {
