@@ -111,6 +111,28 @@ void FakeSysfs::AddVirtualTty(const std::string& ttyName) {
     AddClassEntry(ttyName, classDevice);
 }
 
+void FakeSysfs::AddUartTty(const std::string& deviceDir, const std::string& driver, const std::string& ttyName,
+                           int type, bool serialBase) {
+    const auto sys = SysfsRoot();
+    const auto device = sys + deviceDir;
+    Link(device + "/driver", sys + "/bus/platform/drivers/" + driver);
+    std::string portDevice = device;
+    if (serialBase) {
+        const auto ctrl = device + "/" + ttyName + "-ctrl";
+        portDevice = ctrl + "/" + ttyName + "-port";
+        Link(ctrl + "/driver", sys + "/bus/serial-base/drivers/ctrl");
+        Link(ctrl + "/subsystem", sys + "/bus/serial-base");
+        Link(portDevice + "/driver", sys + "/bus/serial-base/drivers/port");
+        Link(portDevice + "/subsystem", sys + "/bus/serial-base");
+    }
+    const auto classDevice = portDevice + "/tty/" + ttyName;
+    WriteFile(classDevice + "/type", std::to_string(type) + "\n");
+    Link(classDevice + "/device", portDevice);
+    AddClassEntry(ttyName, classDevice);
+}
+
+void FakeSysfs::AddDeviceNode(const std::string& ttyName) { WriteFile(Root() + "/dev/" + ttyName, ""); }
+
 void FakeSysfs::LinkDeviceNode(const std::string& ttyName, const std::string& target) {
     fs::create_symlink(target, Root() + "/dev/" + ttyName);
 }

@@ -28,6 +28,14 @@ public:
     void AddAcmTty(const std::string& usbDevice, unsigned interfaceNumber, const std::string& ttyName);
     // A tty without a device (a virtual console).
     void AddVirtualTty(const std::string& ttyName);
+    // An on-board port: <deviceDir>/tty/<ttyName> bound to driver, with the
+    // 8250 driver's "type" attribute (0: no UART there). With serialBase, the
+    // tty hangs below the serial core's controller and port devices, as on
+    // kernels from 6.5 on.
+    void AddUartTty(const std::string& deviceDir, const std::string& driver, const std::string& ttyName,
+                    int type, bool serialBase = false);
+    // A device node <dev>/<ttyName> that is a plain file: enough to be listed.
+    void AddDeviceNode(const std::string& ttyName);
     // Makes <dev>/<ttyName> reach target (a pseudo-terminal's slave).
     void LinkDeviceNode(const std::string& ttyName, const std::string& target);
 
