@@ -5,39 +5,15 @@
 #include <system_error>
 
 #include "app/run_options.h"
+#include "app/transport_choice.h"
 #include "app/usage.h"
 #include "platform/interrupt.h"
 #include "platform/open_failure.h"
-#include "transport/transport_factory.h"
 #include "upload/upload.h"
 
 namespace {
 
 constexpr std::uint32_t kOpenTimeout = 2000;
-
-// What the run needs to know of each transport type.
-struct TransportChoice {
-    const char* summaryName;     // in the debug summary
-    const char* deviceName;      // passed to Open and to the error line
-};
-
-TransportChoice ChooseTransport(const RunOptions& options) {
-    switch (options.transportType) {
-    case 0: return {"Com-Port", options.comPortName};
-    case 1: return {"FTDI-Device", options.usbDeviceName};
-    default: return {"CP2102-Device", options.usbDeviceName};
-    }
-}
-
-bool IsKnownTransport(TransportType type) { return type >= 0 && type <= 2; }
-
-void PrintConnectionLine(const RunOptions& options) {
-    switch (options.transportType) {
-    case 1: std::printf("Connection with FTDI-USB Device...\n"); break;
-    case 2: std::printf("Connection with CP2102-USB Device...\n"); break;
-    default: std::printf("Connection with Serial Com-Port %s...\n", options.comPortName); break;
-    }
-}
 
 void PrintSummary(const RunOptions& options) {
     std::printf("Baudrate          : %d\n", static_cast<int>(options.baud));
@@ -45,7 +21,7 @@ void PrintSummary(const RunOptions& options) {
     std::printf("Com-Port          : %s\n", options.comPortName);
     std::printf("Quelldatei        : %s\n", options.sourceFile);
     std::printf("Type              : %d %s\n\n", static_cast<int>(options.transportType),
-                ChooseTransport(options).summaryName);
+                SummaryName(options.transportType));
 }
 
 int Usage() {
@@ -82,8 +58,8 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
     if (options.debug) PrintSummary(options);
 
     // A -T value the usage text does not offer is refused, not guessed at.
-    if (options.baud == 0 || options.sourceFile[0] == '\0' || !IsKnownTransport(options.transportType))
-        return Usage();
+    const TransportChoice* choice = FindTransportChoice(options.transportType);
+    if (options.baud == 0 || options.sourceFile[0] == '\0' || !choice) return Usage();
 
     std::FILE* file = OpenSourceFile(options.sourceFile);
     if (!file) {
@@ -91,18 +67,18 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
         return -1;
     }
 
-    const TransportChoice choice = ChooseTransport(options);
-    if (choice.deviceName[0] == '\0') {
+    const char* deviceName = DeviceNameFor(*choice, options);
+    if (deviceName[0] == '\0') {
         std::fclose(file);
         return Usage();
     }
 
-    PrintConnectionLine(options);
+    std::printf(choice->connectionFormat, options.comPortName);
     std::unique_ptr<Com> transport = services.createTransport(options.transportType);
-    if (!transport || !transport->Open(choice.deviceName, options.baud, kOpenTimeout)) {
+    if (!transport || !transport->Open(deviceName, options.baud, kOpenTimeout)) {
         // Asked first: printing may change the system's record of it.
         const std::string reason = transport ? services.openFailureReason() : std::string();
-        std::printf("Error: %s in use or does not exist.\n", choice.deviceName);
+        std::printf("Error: %s in use or does not exist.\n", deviceName);
         std::fflush(stdout);
         // The line above is what scripts know; the reason goes beside it.
         if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", reason.c_str());

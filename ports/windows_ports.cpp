@@ -76,9 +76,9 @@ void addDescribed(std::vector<PortEntry>& entries, int type, const std::string& 
 
 void ftdiDevices(std::vector<PortEntry>& entries)
 {
-    using ListDevicesFn = FtStatus(WINAPI*)(PVOID, PVOID, DWORD);
-    LateLibrary const dll("FTD2XX.dll");
-    auto const listDevices = dll.Find<ListDevicesFn>("FT_ListDevices");
+    using ListDevices = FtStatus(PVOID, PVOID, DWORD);
+    LateLibrary<1> const dll("FTD2XX.dll", {"FT_ListDevices"}, 1);
+    auto const listDevices = dll.Export<ListDevices>(0);
     DWORD count = 0;
     if (!listDevices || listDevices(&count, nullptr, kFtListNumberOnly) != kFtOk)
         return;
