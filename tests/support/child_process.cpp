@@ -54,7 +54,7 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (stdoutTo == Stdout::kPipe)
+    if (stdoutTo == Stdout::Pipe)
         posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 1);
     else
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -70,7 +70,7 @@ ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv, const std
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return child;
     child.pid_ = pid;
-    if (stdoutTo == Stdout::kPipe) child.stdout_ = std::move(readEnd);
+    if (stdoutTo == Stdout::Pipe) child.stdout_ = std::move(readEnd);
     return child;
 }
 

@@ -13,11 +13,11 @@
 // A running child whose stdout we read. Killed and reaped when destroyed.
 class ChildProcess {
 public:
-    enum class Stdout { kPipe, kDiscard };
+    enum class Stdout { Pipe, Discard };
     // stderrFile empty: stderr goes to /dev/null. A child whose stdout is
     // piped must be read, or it stalls once the pipe is full.
     static ChildProcess Spawn(const std::vector<std::string>& argv, const std::string& stderrFile = "",
-                              Stdout stdoutTo = Stdout::kPipe);
+                              Stdout stdoutTo = Stdout::Pipe);
 
     ChildProcess() = default;
     ChildProcess(ChildProcess&& other) noexcept;
