@@ -4,6 +4,6 @@
 int main(int argc, char** argv) {
     // The run's short serial waits need timers finer than Windows' default
     // tick; every return from the run gives them back.
-    const FineTimerResolution fineTimers;
-    return Run(argc, argv);
+    const fwsend::FineTimerResolution fineTimers;
+    return fwsend::Run(argc, argv);
 }

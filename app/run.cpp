@@ -11,6 +11,8 @@
 #include "platform/open_failure.h"
 #include "upload/upload.h"
 
+namespace fwsend {
+
 namespace {
 
 constexpr std::uint32_t kOpenTimeout = 2000;
@@ -87,3 +89,5 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
     }
     return Upload(*transport, file, SteadyMilliseconds, services.interrupted);
 }
+
+}  // namespace fwsend

@@ -8,6 +8,8 @@
 #include "transport/com.h"
 #include "upload/upload.h"
 
+namespace fwsend {
+
 // Creates the (closed) transport for a transport type; null when this build
 // has none for it.
 using TransportFactory = std::function<std::unique_ptr<Com>(TransportType)>;
@@ -24,3 +26,5 @@ struct RunServices {
 // The first form runs with the system's transports and catches interrupts.
 int Run(int argc, const char* const* argv);
 int Run(int argc, const char* const* argv, const RunServices& services);
+
+}  // namespace fwsend

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace fwsend {
+
 namespace {
 
 struct BaudOption {
@@ -76,3 +78,5 @@ ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& option
     }
     return ParseResult::Ok;
 }
+
+}  // namespace fwsend

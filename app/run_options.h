@@ -6,6 +6,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 // Longest value an option may carry; each lives in a zero-terminated buffer.
 constexpr std::size_t kMaxNameLength = 99;
 
@@ -30,3 +32,5 @@ ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& option
 
 // The baud rate an argument names exactly ("-115200" gives 115200), or 0.
 std::int32_t BaudFromArgument(const char* argument);
+
+}  // namespace fwsend

@@ -7,6 +7,8 @@
 #include "transport/com_ftdi.h"
 #include "transport/com_port.h"
 
+namespace fwsend {
+
 namespace {
 
 template <typename Transport>
@@ -41,3 +43,5 @@ std::unique_ptr<Com> CreateTransport(TransportType type) {
     const TransportChoice* choice = FindTransportChoice(type);
     return choice ? choice->create() : nullptr;
 }
+
+}  // namespace fwsend

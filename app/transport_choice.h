@@ -7,6 +7,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 struct RunOptions;
 
 struct TransportChoice {
@@ -29,3 +31,5 @@ const char* DeviceNameFor(const TransportChoice& choice, const RunOptions& optio
 
 // The (closed) transport of an offered type; null for any other.
 std::unique_ptr<Com> CreateTransport(TransportType type);
+
+}  // namespace fwsend

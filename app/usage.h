@@ -1,4 +1,6 @@
 #pragma once
+namespace fwsend {
+
 // The texts the run prints before anything else happens.
 
 // "%s" takes the one-line notice; kept apart so the version stays in one place.
@@ -25,3 +27,5 @@ constexpr const char kUsageText[] =
     "                  If usbdevicename includes spaces, you have to use quotes\n"
     "                  e.g. -D\"Tarvo Link 300\"\n"
     "\n";
+
+}  // namespace fwsend

@@ -197,8 +197,8 @@ double MeasuredDrainWait(const std::vector<std::string>& targetOptions, const st
     Target target(targetOptions, dir + "/received.bin");
     if (target.SlavePath().empty()) return -1;
     const std::string slave = "COM" + target.SlavePath();
-    ComPort port;
-    if (!port.Open(slave.c_str(), kBaud, 2000) || !port.SetTimeout(kDrainTimeout)) return -1;
+    fwsend::ComPort port;
+    if (!port.Open(slave.c_str(), kBaud, 2000) || !port.SetTimeout(fwsend::kDrainTimeout)) return -1;
     std::uint8_t byte = 0;
     std::uint32_t received = 0;
     const double start = Now();

@@ -14,6 +14,8 @@
 
 #include "platform/win32_serial.h"
 
+namespace fwsend {
+
 using FT_HANDLE = void*;
 
 // Added to the flags argument of FT_W32_CreateFile: name is a description.
@@ -33,3 +35,5 @@ BOOL FT_W32_ReadFile(FT_HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD
 BOOL FT_W32_WriteFile(FT_HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                       LPOVERLAPPED overlapped);
 BOOL FT_W32_CloseHandle(FT_HANDLE handle);
+
+}  // namespace fwsend

@@ -1,4 +1,6 @@
 #pragma once
+namespace fwsend {
+
 // Ctrl-C, a termination request or a closed terminal during a run: instead of
 // dying mid-line, the run notices, stops waiting on the link, and ends
 // through its normal failure path, so that the port is closed and released.
@@ -15,3 +17,5 @@ void CatchInterrupts();
 
 // True once an interrupt has arrived.
 bool InterruptRequested();
+
+}  // namespace fwsend

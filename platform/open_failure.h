@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace fwsend {
+
 std::string DescribeOpenFailure();
 
 #ifndef _WIN32
@@ -15,3 +17,5 @@ std::string DescribeOpenFailure();
 void clearOpenFailure();
 void noteOpenFailure(std::string reason);
 #endif
+
+}  // namespace fwsend

@@ -12,6 +12,8 @@
 
 #include "platform/win32_serial.h"
 
+namespace fwsend {
+
 using SI_STATUS = int;
 
 // Statuses. Success and the two "fewer bytes than asked" answers of a read
@@ -55,3 +57,5 @@ SI_STATUS SI_Read(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytes
                   LPOVERLAPPED overlapped);
 SI_STATUS SI_Write(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                    LPOVERLAPPED overlapped);
+
+}  // namespace fwsend

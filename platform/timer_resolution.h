@@ -1,4 +1,6 @@
 #pragma once
+namespace fwsend {
+
 // Fine system timers for as long as the object lives. Before every frame the
 // upload waits 2 ms for a silent line with reads whose timeouts are 1 ms;
 // Windows' timers tick every 15.6 ms unless a program asks for finer ones, so
@@ -23,3 +25,5 @@ private:
 inline FineTimerResolution::FineTimerResolution() = default;
 inline FineTimerResolution::~FineTimerResolution() = default;
 #endif
+
+}  // namespace fwsend

@@ -9,6 +9,13 @@
 
 #include <cstdint>
 
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+
+namespace fwsend {
+
 using BOOL = int;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -24,10 +31,6 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 struct OVERLAPPED;
 using LPOVERLAPPED = OVERLAPPED*;
 
-#ifndef TRUE
-#define TRUE 1
-#define FALSE 0
-#endif
 
 // Sentinel handle of a failed open; the same -1 as a closed transport's handle.
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
@@ -130,5 +133,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
+
+}  // namespace fwsend
 
 #endif

@@ -16,6 +16,10 @@
 #include <limits.h>
 #include <unistd.h>
 
+namespace fwsend {
+
+using namespace posix;
+
 namespace {
 
 constexpr char kCp210xDriver[] = "cp210x";
@@ -174,3 +178,5 @@ std::vector<PortEntry> listLinuxPorts(const DeviceRoots& roots)
     addDescribedLinks(entries, roots);
     return entries;
 }
+
+}  // namespace fwsend

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+namespace fwsend {
 namespace {
 
 constexpr const char kUsage[] =
@@ -30,16 +31,18 @@ std::vector<PortEntry> attachedPorts()
 #ifdef _WIN32
     return listWindowsPorts();
 #else
-    auto entries = listLinuxPorts(DeviceRoots{});
+    auto entries = listLinuxPorts(posix::DeviceRoots{});
     findPortStates(entries);
     return entries;
 #endif
 }
 
-} // namespace
+}  // namespace
+}  // namespace fwsend
 
 int main(int argc, char** argv)
 {
+    using namespace fwsend;
     bool asJson = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0) {

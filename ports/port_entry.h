@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace fwsend {
+
 enum class PortState {
     Free,          // nothing holds it and this user may open it
     InUse,         // another process holds it (holderPid, when known)
@@ -35,3 +37,5 @@ struct PortEntry {
     std::string group;       // NoPermission: the group that may open it, if one may
     std::string owner;       // NoPermission: the user who may open it, if no group may
 };
+
+}  // namespace fwsend

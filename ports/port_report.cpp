@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace fwsend {
+
 namespace {
 
 // fwsend takes option values of at most this many characters.
@@ -198,3 +200,5 @@ void printPortJson(std::FILE* out, const std::vector<PortEntry>& entries)
     }
     std::fprintf(out, "%s]\n", entries.empty() ? "" : "\n");
 }
+
+}  // namespace fwsend

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace fwsend {
+
 // The option that names a converter by description, quoted for a shell:
 // -T1 -D"FT232R USB UART". Empty when -D cannot name it (no product string,
 // or longer than an option value may be).
@@ -15,3 +17,5 @@ std::string describedOption(const DescribedLink& link);
 
 void printPortTable(std::FILE* out, const std::vector<PortEntry>& entries);
 void printPortJson(std::FILE* out, const std::vector<PortEntry>& entries);
+
+}  // namespace fwsend

@@ -15,6 +15,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+namespace fwsend {
+
+using namespace posix;
+
 namespace {
 
 using DirHandle = std::unique_ptr<DIR, int (*)(DIR*)>;
@@ -123,3 +127,5 @@ void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot
         }
     }
 }
+
+}  // namespace fwsend

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace fwsend {
+
 // In use: a process holds the device's lock file, or has it open where this
 // user may look (all processes for root, the user's own otherwise). No
 // permission: this user may not both read and write it; then the group to
@@ -15,3 +17,5 @@
 // elsewhere.
 void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
                     const std::string& lockFolder = "/run/lock");
+
+}  // namespace fwsend

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace fwsend {
+
 namespace {
 
 // What FT_ListDevices takes and answers (the D2XX programmer's guide).
@@ -115,3 +117,5 @@ std::vector<PortEntry> listWindowsPorts()
     cp2102Bridges(entries);
     return entries;
 }
+
+}  // namespace fwsend

@@ -8,6 +8,8 @@
 
 #include "mock_siusbxp.h"
 
+namespace fwsend {
+
 namespace {
 
 using testing::_;
@@ -220,3 +222,5 @@ TEST_F(ComCp2102Test, TimeoutsWorkWithoutAnOpenDeviceAndEscapeDoesNothing) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

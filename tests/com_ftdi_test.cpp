@@ -7,6 +7,8 @@
 
 #include "mock_ftd2xx.h"
 
+namespace fwsend {
+
 namespace {
 
 using testing::_;
@@ -189,3 +191,5 @@ TEST_F(ComFtdiTest, TimeoutAndEscapeCallsGoToTheLibraryEvenWhenClosed) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

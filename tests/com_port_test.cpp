@@ -7,6 +7,8 @@
 
 #include "mock_serial_api.h"
 
+namespace fwsend {
+
 namespace {
 
 using testing::_;
@@ -211,3 +213,5 @@ TEST_F(ComPortTest, TimeoutAndEscapeCallsGoToTheMediumEvenWhenClosed) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace fwsend {
+
 namespace {
 MockFtd2xx* current = nullptr;
 
@@ -34,3 +36,5 @@ BOOL FT_W32_WriteFile(FT_HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED
     return Library().WriteFile(h, b, n, put, o);
 }
 BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Library().CloseHandle(h); }
+
+}  // namespace fwsend

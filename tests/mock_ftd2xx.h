@@ -7,6 +7,8 @@
 
 #include "platform/ftd2xx.h"
 
+namespace fwsend {
+
 class MockFtd2xx {
 public:
     MockFtd2xx();
@@ -23,3 +25,5 @@ public:
     MOCK_METHOD(BOOL, WriteFile, (FT_HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED));
     MOCK_METHOD(BOOL, CloseHandle, (FT_HANDLE));
 };
+
+}  // namespace fwsend

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace fwsend {
+
 namespace {
 MockSerialApi* current = nullptr;
 
@@ -30,3 +32,5 @@ BOOL EscapeCommFunction(HANDLE h, DWORD f) { return Api().EscapeCommFunction(h, 
 BOOL ReadFile(HANDLE h, LPVOID b, DWORD n, LPDWORD got, LPOVERLAPPED o) { return Api().ReadFile(h, b, n, got, o); }
 BOOL WriteFile(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) { return Api().WriteFile(h, b, n, put, o); }
 BOOL CloseHandle(HANDLE h) { return Api().CloseHandle(h); }
+
+}  // namespace fwsend

@@ -6,6 +6,8 @@
 
 #include "platform/win32_serial.h"
 
+namespace fwsend {
+
 class MockSerialApi {
 public:
     MockSerialApi();
@@ -22,3 +24,5 @@ public:
     MOCK_METHOD(BOOL, WriteFile, (HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED));
     MOCK_METHOD(BOOL, CloseHandle, (HANDLE));
 };
+
+}  // namespace fwsend

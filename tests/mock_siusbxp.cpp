@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace fwsend {
+
 namespace {
 MockSiUsbXp* current = nullptr;
 
@@ -35,3 +37,5 @@ SI_STATUS SI_Read(HANDLE h, LPVOID b, DWORD n, LPDWORD got, LPOVERLAPPED o) { re
 SI_STATUS SI_Write(HANDLE h, LPCVOID b, DWORD n, LPDWORD put, LPOVERLAPPED o) {
     return Library().Write(h, b, n, put, o);
 }
+
+}  // namespace fwsend

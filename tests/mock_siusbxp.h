@@ -6,6 +6,8 @@
 
 #include "platform/siusbxp.h"
 
+namespace fwsend {
+
 class MockSiUsbXp {
 public:
     MockSiUsbXp();
@@ -24,3 +26,5 @@ public:
     MOCK_METHOD(SI_STATUS, Read, (HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED));
     MOCK_METHOD(SI_STATUS, Write, (HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED));
 };
+
+}  // namespace fwsend

@@ -133,7 +133,7 @@ void FrameServer::OnFrameComplete() {
         return;
     }
     std::vector<std::uint8_t> answer(1 + options_.staleBytes, kReject);
-    answer[0] = reject ? kReject : FRAME_ACK;
+    answer[0] = reject ? kReject : fwsend::FRAME_ACK;
     if (!WriteToMaster(answer.data(), answer.size())) {
         failed_ = true;
         return;

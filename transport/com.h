@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace fwsend {
+
 // A transport's device handle when nothing is open.
 constexpr std::intptr_t INVALID_HANDLE = -1;
 
@@ -28,3 +30,5 @@ public:
     virtual bool Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs) = 0;
     virtual bool IsOpen() = 0;
 };
+
+}  // namespace fwsend

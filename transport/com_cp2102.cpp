@@ -4,6 +4,8 @@
 
 #include "platform/siusbxp.h"
 
+namespace fwsend {
+
 namespace {
 
 HANDLE const kClosed = reinterpret_cast<HANDLE>(INVALID_HANDLE);
@@ -104,3 +106,5 @@ bool ComCP2102::Configure(std::int32_t baud, std::uint32_t timeoutMs) {
 }
 
 bool ComCP2102::IsOpen() { return handle_ != kClosed; }
+
+}  // namespace fwsend

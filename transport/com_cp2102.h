@@ -6,6 +6,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 class ComCP2102 final : public Com {
 public:
     // The line settings, as the DCB fields of the same names; only these six
@@ -44,3 +46,5 @@ private:
     void* handle_ = reinterpret_cast<void*>(INVALID_HANDLE);
     LineSettings line_;
 };
+
+}  // namespace fwsend

@@ -3,6 +3,8 @@
 #include "platform/ftd2xx.h"
 #include "transport/serial_dcb.h"
 
+namespace fwsend {
+
 namespace {
 
 constexpr DWORD kQueueSize = 1024;
@@ -80,3 +82,5 @@ bool ComFTDI::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs)
 }
 
 bool ComFTDI::IsOpen() { return handle_ != kClosed; }
+
+}  // namespace fwsend

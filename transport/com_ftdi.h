@@ -6,6 +6,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 class ComFTDI final : public Com {
 public:
     ComFTDI() = default;
@@ -27,3 +29,5 @@ private:
     // The library's device handle (an FT_HANDLE); -1 while closed.
     void* handle_ = reinterpret_cast<void*>(INVALID_HANDLE);
 };
+
+}  // namespace fwsend

@@ -7,6 +7,8 @@
 #include "platform/win32_serial.h"
 #include "transport/serial_dcb.h"
 
+namespace fwsend {
+
 namespace {
 
 constexpr DWORD kQueueSize = 1024;
@@ -92,3 +94,5 @@ bool ComPort::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs)
 }
 
 bool ComPort::IsOpen() { return handle_ != INVALID_HANDLE_VALUE; }
+
+}  // namespace fwsend

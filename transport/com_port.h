@@ -5,6 +5,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 class ComPort final : public Com {
 public:
     ComPort() = default;
@@ -26,3 +28,5 @@ private:
     // The port's file handle; -1 while closed.
     void* handle_ = reinterpret_cast<void*>(INVALID_HANDLE);
 };
+
+}  // namespace fwsend

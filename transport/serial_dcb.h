@@ -8,6 +8,8 @@
 
 #include "platform/win32_serial.h"
 
+namespace fwsend {
+
 inline DCB SerialDcb(std::int32_t baud, BYTE parity) {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
@@ -20,3 +22,5 @@ inline DCB SerialDcb(std::int32_t baud, BYTE parity) {
     dcb.StopBits = ONESTOPBIT;
     return dcb;
 }
+
+}  // namespace fwsend

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace fwsend {
+
 namespace {
 // Each symbol shows on two consecutive sends.
 constexpr char kSpinner[] = {'-', '-', '\\', '\\', '|', '|', '/', '/'};
@@ -18,3 +20,5 @@ void ProgressLine::Finish() {
     std::printf("\rTransferring.. 100%% done.  \n");
     std::fflush(stdout);
 }
+
+}  // namespace fwsend

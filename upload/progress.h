@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace fwsend {
+
 class ProgressLine {
 public:
     // Redraws the line before a send: the spinner turns on every send, the
@@ -14,3 +16,5 @@ public:
 private:
     int spinner_ = 0;
 };
+
+}  // namespace fwsend

@@ -1,5 +1,7 @@
 #include "upload/upgrade_image.h"
 
+namespace fwsend {
+
 namespace {
 
 // One item as the formatted-input conversion reads it: white space skipped,
@@ -32,3 +34,5 @@ std::int32_t FindBrokenFrame(const UpgradeImage& image) {
     }
     return -1;
 }
+
+}  // namespace fwsend

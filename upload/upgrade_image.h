@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace fwsend {
+
 constexpr std::int32_t IMAGE_CAPACITY = 262144;
 
 struct UpgradeImage {
@@ -37,3 +39,5 @@ ImageRead ReadUpgradeImage(std::FILE* file, UpgradeImage& image);
 // Offset of the first frame that runs past the decoded bytes (a lone final
 // byte included), or -1 when the frames tile the image exactly.
 std::int32_t FindBrokenFrame(const UpgradeImage& image);
+
+}  // namespace fwsend

@@ -6,6 +6,8 @@
 #include "upload/progress.h"
 #include "upload/upgrade_image.h"
 
+namespace fwsend {
+
 namespace {
 
 int Fail(Com& transport, std::FILE* file) {
@@ -103,3 +105,5 @@ int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const I
     std::printf("Target updated successfully.\n");
     return 0;
 }
+
+}  // namespace fwsend

@@ -7,6 +7,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 // The target accepts a frame with this byte; any other byte rejects it.
 constexpr std::uint8_t FRAME_ACK = 0x11;
 
@@ -34,3 +36,5 @@ using InterruptCheck = std::function<bool()>;
 // through the same failure path as a silent target.
 int Upload(Com& transport, std::FILE* file, const MillisecondClock& now,
            const InterruptCheck& interrupted);
+
+}  // namespace fwsend

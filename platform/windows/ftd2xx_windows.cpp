@@ -12,6 +12,8 @@
 #include "platform/ftd2xx.h"
 #include "platform/windows/late_library.h"
 
+namespace fwsend {
+
 namespace {
 
 enum Export : std::size_t {
@@ -86,3 +88,5 @@ BOOL FT_W32_WriteFile(FT_HANDLE h, LPCVOID buffer, DWORD count, LPDWORD put, LPO
     return Call<decltype(FT_W32_WriteFile)>(kWriteFile, h, buffer, count, put, overlapped);
 }
 BOOL FT_W32_CloseHandle(FT_HANDLE h) { return Call<decltype(FT_W32_CloseHandle)>(kCloseHandle, h); }
+
+}  // namespace fwsend

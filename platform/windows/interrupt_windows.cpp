@@ -16,6 +16,8 @@
 
 #include <atomic>
 
+namespace fwsend {
+
 namespace {
 
 // Set by the handler, read by the run; the run's thread, noted so that the
@@ -65,3 +67,5 @@ void CatchInterrupts() {
 }
 
 bool InterruptRequested() { return interruptArrived.load(); }
+
+}  // namespace fwsend

@@ -14,6 +14,8 @@
 
 #include "platform/windows/windows_api.h"
 
+namespace fwsend {
+
 // The exports of one DLL, found by name when it loads. The first `required`
 // names must all be there or the binding is incomplete and is not used; the
 // rest are extras the caller can do without.
@@ -66,3 +68,5 @@ template <typename Declared, std::size_t Count, typename Result, typename... Arg
 Result Forward(const LateLibrary<Count>& library, std::size_t index, Result failure, Args... args) {
     return library.Complete() ? library.template Export<Declared>(index)(args...) : failure;
 }
+
+}  // namespace fwsend

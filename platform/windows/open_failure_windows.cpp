@@ -4,6 +4,8 @@
 
 #include "platform/windows/windows_api.h"
 
+namespace fwsend {
+
 std::string DescribeOpenFailure()
 {
     DWORD const error = GetLastError();
@@ -19,3 +21,5 @@ std::string DescribeOpenFailure()
         reason += std::string(": ") + text;
     return reason;
 }
+
+}  // namespace fwsend

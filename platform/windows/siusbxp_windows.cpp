@@ -6,6 +6,8 @@
 #include "platform/siusbxp.h"
 #include "platform/windows/late_library.h"
 
+namespace fwsend {
+
 namespace {
 
 enum Export : std::size_t {
@@ -76,3 +78,5 @@ SI_STATUS SI_Read(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD got, LPOVER
 SI_STATUS SI_Write(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD put, LPOVERLAPPED overlapped) {
     return Call<decltype(SI_Write)>(kWrite, handle, buffer, count, put, overlapped);
 }
+
+}  // namespace fwsend

@@ -5,6 +5,8 @@
 
 #include "platform/windows/windows_api.h"
 
+namespace fwsend {
+
 extern "C" {
 __declspec(dllimport) UINT WINAPI timeBeginPeriod(UINT periodMs);
 __declspec(dllimport) UINT WINAPI timeEndPeriod(UINT periodMs);
@@ -22,3 +24,5 @@ FineTimerResolution::FineTimerResolution() : granted_(timeBeginPeriod(kPeriodMs)
 FineTimerResolution::~FineTimerResolution() {
     if (granted_) timeEndPeriod(kPeriodMs);
 }
+
+}  // namespace fwsend

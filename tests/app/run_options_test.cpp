@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace fwsend {
+
 namespace {
 
 RunOptions Parse(std::vector<const char*> args, ParseResult* result = nullptr) {
@@ -106,3 +108,5 @@ TEST(ParseArguments, ValuesUpToTheLimitFitAndLongerOnesAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

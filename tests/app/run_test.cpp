@@ -9,6 +9,8 @@
 #include "tests/support/scripted_com.h"
 #include "tests/support/scratch_dir.h"
 
+namespace fwsend {
+
 namespace {
 
 // What the run did with the transport it created, kept after it is gone.
@@ -203,3 +205,5 @@ TEST(Run, UploadVerdictBecomesTheExitStatus) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

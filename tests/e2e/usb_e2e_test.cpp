@@ -7,6 +7,8 @@
 #include "tests/support/device_namespace_test.h"
 #include "tests/support/upgrade_file.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 constexpr int kFailureStatus = 255;  // main's -1
@@ -81,3 +83,5 @@ TEST_F(UsbUploadTest, Cp2102DescriptionWithoutABridgeIsReportedInUseOrMissing) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

@@ -22,6 +22,8 @@
 #include "tests/support/fake_sysfs.h"
 #include "tools/pty_pair.h"
 
+namespace fwsend::posix {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -227,3 +229,5 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

@@ -10,6 +10,8 @@
 #include "tests/support/device_namespace_test.h"
 #include "tests/support/upgrade_file.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 class PortsUploadTest : public DeviceNamespaceTest {
@@ -72,3 +74,5 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

@@ -14,6 +14,8 @@
 #include "tests/support/fake_sysfs.h"
 #include "tests/support/sim_target_process.h"
 
+namespace fwsend::posix {
+
 class DeviceNamespaceTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -39,3 +41,5 @@ protected:
     FakeSysfs tree_;
     SimTarget target_;
 };
+
+}  // namespace fwsend::posix

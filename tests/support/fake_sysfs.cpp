@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace fwsend::posix {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -140,3 +142,5 @@ void FakeSysfs::LinkDeviceNode(const std::string& ttyName, const std::string& ta
 void FakeSysfs::AddClassEntry(const std::string& ttyName, const std::string& classDeviceDir) {
     Link(SysfsRoot() + "/class/tty/" + ttyName, classDeviceDir);
 }
+
+}  // namespace fwsend::posix

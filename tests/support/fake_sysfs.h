@@ -8,6 +8,8 @@
 #include "platform/posix/usb/usb_serial_lookup.h"
 #include "tests/support/scratch_dir.h"
 
+namespace fwsend::posix {
+
 class FakeSysfs {
 public:
     FakeSysfs();
@@ -50,3 +52,5 @@ private:
 
     ScratchDir scratch_;
 };
+
+}  // namespace fwsend::posix

@@ -10,6 +10,8 @@
 
 #include "transport/com.h"
 
+namespace fwsend {
+
 class ScriptedCom : public Com {
 public:
     // Bytes waiting on the line before the first frame.
@@ -80,3 +82,5 @@ public:
     }
     bool IsOpen() override { return true; }
 };
+
+}  // namespace fwsend

@@ -8,6 +8,8 @@
 
 #include "tests/support/scratch_dir.h"
 
+namespace fwsend {
+
 namespace {
 
 std::vector<std::uint8_t> Decode(const std::string& text, ImageRead* status = nullptr) {
@@ -74,3 +76,5 @@ TEST(UpgradeImageFrames, NamesTheOffsetOfTheFrameThatRunsPastTheData) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

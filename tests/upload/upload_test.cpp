@@ -12,6 +12,8 @@
 #include "upload/upgrade_image.h"
 #include "tests/support/scratch_dir.h"
 
+namespace fwsend {
+
 namespace {
 
 using Log = std::vector<std::string>;
@@ -218,3 +220,5 @@ TEST(Upload, BadImagesAreRefusedBeforeAnyByteIsSent) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

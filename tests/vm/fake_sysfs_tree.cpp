@@ -10,7 +10,7 @@
 #include "tests/support/fake_sysfs.h"
 
 int main() {
-    FakeSysfs sysfs;
+    fwsend::posix::FakeSysfs sysfs;
     sysfs.AddUsbDevice("1-1", std::string("QEMU USB SERIAL"), 1, "0403:6001");
     sysfs.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
     sysfs.AddUsbDevice("1-2", std::string("Stand CP2102 Bridge"), 1, "10c4:ea60");

@@ -10,6 +10,8 @@
 #include "platform/win32_serial.h"
 #include "transport/com_cp2102.h"
 
+namespace fwsend {
+
 namespace {
 
 struct LineRecord {
@@ -57,3 +59,5 @@ TEST(Cp2102LoaderTest, ADescriptionNoBridgeHasOpensNothing) {
     EXPECT_FALSE(bridge.Open("Loopback C", 115200, 2000));
     EXPECT_FALSE(bridge.IsOpen());
 }
+
+}  // namespace fwsend

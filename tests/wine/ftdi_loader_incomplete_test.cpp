@@ -6,8 +6,12 @@
 
 #include "transport/com_ftdi.h"
 
+namespace fwsend {
+
 TEST(FtdiLoaderIncompleteTest, ALibraryLackingAFunctionFailsTheOpen) {
     ComFTDI converter;
     EXPECT_FALSE(converter.Open("Loopback", 115200, 2000));
     EXPECT_FALSE(converter.IsOpen());
 }
+
+}  // namespace fwsend

@@ -10,6 +10,8 @@
 #include "platform/win32_serial.h"
 #include "transport/com_ftdi.h"
 
+namespace fwsend {
+
 namespace {
 
 // The stand-in's record of FT_SetLatencyTimer: all calls, and the last value
@@ -109,3 +111,5 @@ TEST(FtdiLoaderTest, AConverterThatRefusesTheLatencyTimerStillOpens) {
     EXPECT_TRUE(opened);
     EXPECT_EQ(StandInLatencyRecord().calls, before + 1);
 }
+
+}  // namespace fwsend

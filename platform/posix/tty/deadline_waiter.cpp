@@ -13,6 +13,8 @@
 #include <sys/timerfd.h>
 #endif
 
+namespace fwsend::posix {
+
 namespace {
 
 using Result = DeadlineWaiter::Result;
@@ -168,3 +170,5 @@ DeadlineWaiter::Result DeadlineWaiter::sleepUntil(int fd, short events,
             return Result::TimedOut;
     }
 }
+
+}  // namespace fwsend::posix

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <optional>
 
+namespace fwsend::posix {
+
 class DeadlineWaiter {
 public:
     using Clock = std::chrono::steady_clock;
@@ -47,3 +49,5 @@ private:
     int timer_ = -1;  // timerfd; -1 where there is none
     Clock::duration lead_{0};
 };
+
+}  // namespace fwsend::posix

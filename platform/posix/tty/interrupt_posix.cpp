@@ -6,6 +6,8 @@
 
 #include <csignal>
 
+namespace fwsend {
+
 namespace {
 
 volatile std::sig_atomic_t interruptArrived = 0;
@@ -40,3 +42,5 @@ bool InterruptRequested()
 {
     return interruptArrived != 0;
 }
+
+}  // namespace fwsend

@@ -2,6 +2,8 @@
 
 #include <termios.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 std::optional<std::uint32_t> sizeFlag(int dataBits)
@@ -55,3 +57,5 @@ std::optional<TtyFlags> ttyFlagsFor(const LineSettings& settings)
     flags.vtime = 0;
     return flags;
 }
+
+}  // namespace fwsend::posix

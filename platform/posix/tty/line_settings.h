@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace fwsend::posix {
+
 enum class LineParity { None, Odd, Even, Mark, Space };
 enum class LineStopBits { One, Two };
 
@@ -37,3 +39,5 @@ struct TtyFlags {
 // terminal interface cannot express the settings (data bits outside 5..8,
 // mark/space parity where CMSPAR is missing).
 std::optional<TtyFlags> ttyFlagsFor(const LineSettings& settings);
+
+}  // namespace fwsend::posix

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace fwsend {
+
 namespace {
 
 // Per thread, as errno is: an open on one thread never explains another's.
@@ -27,3 +29,5 @@ std::string DescribeOpenFailure()
 {
     return lastOpenFailure();
 }
+
+}  // namespace fwsend

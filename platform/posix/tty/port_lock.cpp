@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace fwsend::posix {
+
 namespace
 {
 
@@ -174,3 +176,5 @@ std::string describeProcess(long pid)
     }
     return text;
 }
+
+}  // namespace fwsend::posix

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace fwsend::posix {
+
 constexpr char defaultLockFolder[] = "/run/lock";
 
 class PortLock
@@ -54,3 +56,5 @@ std::optional<long> portLockHolder(const std::string& devicePath,
 
 // "process 1234 (minicom)", for messages.
 std::string describeProcess(long pid);
+
+}  // namespace fwsend::posix

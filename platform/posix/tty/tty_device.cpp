@@ -17,6 +17,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = DeadlineWaiter::Clock;
@@ -331,3 +333,5 @@ bool TtyDevice::requestLowLatency()
     lowLatencyToRestore_ = false;
     return true;
 }
+
+}  // namespace fwsend::posix

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+namespace fwsend::posix {
+
 // When a read of n bytes returns before all n have arrived.
 struct ReadTiming {
     // Measured from the start of the read; none: no limit.
@@ -89,3 +91,5 @@ private:
     LineSettings line_;                         // as last applied
     DeadlineWaiter waiter_;
 };
+
+}  // namespace fwsend::posix

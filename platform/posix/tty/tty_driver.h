@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace fwsend::posix {
+
 // Applies flag words and a baud rate in one step, then reads back the rate
 // the driver holds: a driver that cannot run a rate keeps its old one or
 // rounds it, and says so only there. Empty when the driver refused.
@@ -24,3 +26,5 @@ std::optional<std::size_t> transmitQueueBytes(int fd);
 // latency timer goes to 1 ms); empty where the driver has none.
 std::optional<bool> lowLatency(int fd);
 bool setLowLatency(int fd, bool on);
+
+}  // namespace fwsend::posix

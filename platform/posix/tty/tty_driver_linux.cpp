@@ -11,6 +11,8 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
+namespace fwsend::posix {
+
 std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
 {
     if (baud == 0)
@@ -67,5 +69,7 @@ bool setLowLatency(int fd, bool on)
         info.flags &= ~ASYNC_LOW_LATENCY;
     return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
 }
+
+}  // namespace fwsend::posix
 
 #endif

@@ -8,6 +8,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 bool speedFor(std::uint32_t baud, speed_t& speed)
@@ -102,5 +104,7 @@ bool setLowLatency(int, bool)
 {
     return false;
 }
+
+}  // namespace fwsend::posix
 
 #endif

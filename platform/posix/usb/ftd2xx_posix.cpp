@@ -12,6 +12,10 @@
 #include <string>
 #include <utility>
 
+namespace fwsend {
+
+using namespace posix;
+
 namespace {
 
 // The slowest rate an FTDI chip can run: 3 MHz over its largest divisor,
@@ -31,7 +35,7 @@ std::string foundDescriptions(const std::vector<FtdiDevice>& devices)
 
 } // namespace
 
-FT_HANDLE openFtdiByDescription(const char* description, const DeviceRoots& roots)
+FT_HANDLE posix::openFtdiByDescription(const char* description, const DeviceRoots& roots)
 {
     clearOpenFailure();
     if (description == nullptr)
@@ -111,3 +115,5 @@ BOOL FT_W32_WriteFile(FT_HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDW
 }
 
 BOOL FT_W32_CloseHandle(FT_HANDLE handle) { return CloseHandle(handle); }
+
+}  // namespace fwsend

@@ -14,6 +14,10 @@
 #include <optional>
 #include <utility>
 
+namespace fwsend {
+
+using namespace posix;
+
 namespace {
 
 constexpr char kCp210xDriver[] = "cp210x";
@@ -75,7 +79,7 @@ SI_STATUS apply(BridgeDevice& bridge, std::optional<LineSettings> wanted)
 
 } // namespace
 
-SI_STATUS siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices)
+SI_STATUS posix::siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices)
 {
     if (numDevices == nullptr)
         return SI_INVALID_PARAMETER;
@@ -93,7 +97,7 @@ SI_STATUS siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices)
     return SI_SUCCESS;
 }
 
-SI_STATUS siGetProductString(const DeviceRoots& roots, DWORD deviceNum, char* productString,
+SI_STATUS posix::siGetProductString(const DeviceRoots& roots, DWORD deviceNum, char* productString,
                              DWORD options)
 {
     if (productString == nullptr || options != SI_RETURN_DESCRIPTION)
@@ -107,7 +111,7 @@ SI_STATUS siGetProductString(const DeviceRoots& roots, DWORD deviceNum, char* pr
     return SI_SUCCESS;
 }
 
-SI_STATUS siOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle)
+SI_STATUS posix::siOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle)
 {
     if (handle == nullptr)
         return SI_INVALID_PARAMETER;
@@ -283,7 +287,7 @@ std::optional<bool> outputLevel(BYTE mask)
 
 } // namespace
 
-std::optional<LineSettings> withLineControl(LineSettings current, WORD lineControl)
+std::optional<LineSettings> posix::withLineControl(LineSettings current, WORD lineControl)
 {
     unsigned const dataBits = lineControl >> 8;
     auto const parity = parityFrom((lineControl >> 4) & 0xF);
@@ -297,7 +301,7 @@ std::optional<LineSettings> withLineControl(LineSettings current, WORD lineContr
     return current;
 }
 
-std::optional<LineSettings> withFlowControl(LineSettings current, BYTE ctsMask, BYTE rtsMask,
+std::optional<LineSettings> posix::withFlowControl(LineSettings current, BYTE ctsMask, BYTE rtsMask,
                                             BYTE dtrMask, BYTE dcdMask, BYTE dsrMask, BOOL xonXoff)
 {
     if (ctsMask != SI_STATUS_INPUT || dcdMask != SI_STATUS_INPUT || dsrMask != SI_STATUS_INPUT
@@ -311,3 +315,5 @@ std::optional<LineSettings> withFlowControl(LineSettings current, BYTE ctsMask, 
     current.dtr = *dtr;
     return current;
 }
+
+}  // namespace fwsend

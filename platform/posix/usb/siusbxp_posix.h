@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace fwsend::posix {
+
 // The attached CP210x interfaces, numbered in the natural order of their
 // tty names: the same numbers for as long as the same devices are attached.
 SI_STATUS siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices);
@@ -30,3 +32,5 @@ std::optional<LineSettings> withLineControl(LineSettings current, WORD lineContr
 // or active, and XON/XOFF off: this layer does no handshaking.
 std::optional<LineSettings> withFlowControl(LineSettings current, BYTE ctsMask, BYTE rtsMask,
                                             BYTE dtrMask, BYTE dcdMask, BYTE dsrMask, BOOL xonXoff);
+
+}  // namespace fwsend::posix

@@ -6,6 +6,8 @@
 #include <limits.h>
 #include <unistd.h>
 
+namespace fwsend::posix {
+
 std::optional<std::string> canonicalPath(const std::string& path)
 {
     char resolved[PATH_MAX];
@@ -47,3 +49,5 @@ std::optional<std::string> linkLeaf(const std::string& link)
     std::string const text(target, static_cast<std::size_t>(n));
     return text.substr(text.rfind('/') + 1);
 }
+
+}  // namespace fwsend::posix

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace fwsend::posix {
+
 // The path with every link resolved; empty when it does not exist.
 std::optional<std::string> canonicalPath(const std::string& path);
 
@@ -19,3 +21,5 @@ std::optional<std::string> readSysfsAttribute(const std::string& path);
 
 // The last part of a symbolic link's target: a driver's or a bus's name.
 std::optional<std::string> linkLeaf(const std::string& link);
+
+}  // namespace fwsend::posix

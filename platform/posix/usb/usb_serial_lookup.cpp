@@ -9,6 +9,8 @@
 
 #include <dirent.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -175,3 +177,5 @@ std::vector<FtdiDevice> listFtdiDevices(const DeviceRoots& roots)
         devices.push_back({descriptionOf(interface), interface.devicePath});
     return devices;
 }
+
+}  // namespace fwsend::posix

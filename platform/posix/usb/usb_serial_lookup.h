@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace fwsend::posix {
+
 // Where the kernel's device tree and the device nodes are; tests point
 // these at trees of their own.
 struct DeviceRoots {
@@ -46,3 +48,5 @@ struct FtdiDevice {
 
 // Every interface bound to ftdi_sio, in the natural order of the tty names.
 std::vector<FtdiDevice> listFtdiDevices(const DeviceRoots& roots);
+
+}  // namespace fwsend::posix

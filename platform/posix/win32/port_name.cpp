@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace fwsend::posix {
+
 namespace {
 
 constexpr std::string_view comPrefix = "COM";
@@ -63,3 +65,5 @@ std::optional<std::string> devicePathForPortName(std::string_view name)
         return serialPortPath(rest);
     return inDeviceDirectory(rest);
 }
+
+}  // namespace fwsend::posix

@@ -13,4 +13,8 @@
 #include <string>
 #include <string_view>
 
+namespace fwsend::posix {
+
 std::optional<std::string> devicePathForPortName(std::string_view name);
+
+}  // namespace fwsend::posix

@@ -1,5 +1,7 @@
 #include "platform/posix/win32/win32_records.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 std::optional<LineParity> parityFrom(BYTE parity)
@@ -111,3 +113,5 @@ std::optional<std::chrono::milliseconds> writeTimeoutFor(const COMMTIMEOUTS& tim
     return totalFor(timeouts.WriteTotalTimeoutMultiplier, timeouts.WriteTotalTimeoutConstant,
                     count);
 }
+
+}  // namespace fwsend::posix

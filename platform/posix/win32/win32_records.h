@@ -10,6 +10,8 @@
 #include "platform/posix/tty/tty_device.h"
 #include "platform/win32_serial.h"
 
+namespace fwsend::posix {
+
 // Empty for a record the terminal layer cannot honour: wrong DCBlength, baud
 // 0, ByteSize outside 5..8, 1.5 or unknown stop bits, unknown parity,
 // handshake or toggle modes of DTR/RTS, CTS/DSR/XON-XOFF flow control, or
@@ -29,3 +31,5 @@ ReadTiming readTimingFor(const COMMTIMEOUTS& timeouts, DWORD count);
 // when both are 0.
 std::optional<std::chrono::milliseconds> writeTimeoutFor(const COMMTIMEOUTS& timeouts,
                                                          DWORD count);
+
+}  // namespace fwsend::posix

@@ -12,6 +12,10 @@
 #include <new>
 #include <utility>
 
+namespace fwsend {
+
+using namespace posix;
+
 namespace {
 
 struct PortObject {
@@ -52,7 +56,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/
     return handleForOpenDevice(std::move(*device));
 }
 
-HANDLE handleForOpenDevice(TtyDevice device)
+HANDLE posix::handleForOpenDevice(TtyDevice device)
 {
     auto* port = new (std::nothrow) PortObject(std::move(device));
     return port != nullptr ? port : INVALID_HANDLE_VALUE;
@@ -166,3 +170,5 @@ BOOL CloseHandle(HANDLE object)
     delete port;  // the device closes its descriptor
     return TRUE;
 }
+
+}  // namespace fwsend

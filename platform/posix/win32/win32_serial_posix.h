@@ -6,6 +6,10 @@
 #include "platform/posix/tty/tty_device.h"
 #include "platform/win32_serial.h"
 
+namespace fwsend::posix {
+
 // The handle owns the device until CloseHandle; INVALID_HANDLE_VALUE when no
 // memory is left.
 HANDLE handleForOpenDevice(TtyDevice device);
+
+}  // namespace fwsend::posix

@@ -10,6 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = DeadlineWaiter::Clock;
@@ -131,3 +133,5 @@ TEST(DeadlineWaiter, AMovedWaiterKeepsWhatItLearnt)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix

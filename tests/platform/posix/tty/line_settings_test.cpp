@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 #ifdef CMSPAR
@@ -85,3 +87,5 @@ TEST(TtyFlags, StopBits)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix

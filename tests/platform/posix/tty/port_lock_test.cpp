@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace fwsend::posix {
+
 namespace
 {
 
@@ -110,3 +112,5 @@ TEST(PortLock, WithoutALockFolderThePortIsStillOpened)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix

@@ -13,6 +13,8 @@
 #include "tests/support/tty_speeds.h"
 #include "tools/pty_pair.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -144,3 +146,5 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

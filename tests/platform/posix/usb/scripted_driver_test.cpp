@@ -13,6 +13,8 @@
 #include "tools/pty_pair.h"
 #include "tests/platform/posix/usb/scripted_tty_driver.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -128,3 +130,5 @@ TEST_F(ScriptedDriverTest, TheDriversLowLatencyModeIsPutBackOnClose) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

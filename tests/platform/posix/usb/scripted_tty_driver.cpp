@@ -2,6 +2,8 @@
 
 #include "platform/posix/tty/tty_driver.h"
 
+namespace fwsend::posix {
+
 ScriptedTtyDriver& Script() {
     static ScriptedTtyDriver script;
     return script;
@@ -26,3 +28,5 @@ bool setLowLatency(int, bool on) {
     Script().lowLatencyChanges.push_back(on);
     return true;
 }
+
+}  // namespace fwsend::posix

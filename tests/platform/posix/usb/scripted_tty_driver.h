@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace fwsend::posix {
+
 struct ScriptedTtyDriver {
     // The rate the driver reports after a change; none: the one asked for.
     std::optional<std::uint32_t> heldRate;
@@ -21,3 +23,5 @@ struct ScriptedTtyDriver {
 
 // The one script, reset by each test.
 ScriptedTtyDriver& Script();
+
+}  // namespace fwsend::posix

@@ -6,6 +6,8 @@
 
 #include "tests/support/fake_sysfs.h"
 
+namespace fwsend::posix {
+
 namespace {
 
 std::vector<std::string> TtyNames(const std::vector<UsbSerialInterface>& found) {
@@ -119,3 +121,5 @@ TEST(FtdiDevices, ACp210xBridgeIsNoFtdiDevice) {
 }
 
 }  // namespace
+
+}  // namespace fwsend::posix

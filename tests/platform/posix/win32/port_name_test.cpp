@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 TEST(PortName, MapsToDevicePaths)
@@ -29,3 +31,5 @@ TEST(PortName, NamesThatDesignateNothing)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+namespace fwsend::posix {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -146,3 +148,5 @@ TEST(Win32Timeouts, WriteTiming)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix

@@ -19,6 +19,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace fwsend::posix {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -425,3 +427,5 @@ TEST(Win32SerialOpen, NoHandleFailsEverywhere)
 }
 
 } // namespace
+
+}  // namespace fwsend::posix
