@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "scripted_com.h"
+#include "tests/support/scripted_com.h"
 #include "upload/upgrade_image.h"
-#include "temp_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fwsend {
 

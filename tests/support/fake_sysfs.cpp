@@ -1,7 +1,6 @@
-#include "fake_sysfs.h"
+#include "tests/support/fake_sysfs.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -51,18 +50,11 @@ void WriteUsbDeviceAttributes(const std::string& dir, const std::string& ids, un
 }  // namespace
 
 FakeSysfs::FakeSysfs() {
-    char pattern[] = "/tmp/fake-sysfs-XXXXXX";
-    if (char* made = ::mkdtemp(pattern)) root_ = made;
     fs::create_directories(SysfsRoot() + "/class/tty");
-    fs::create_directories(root_ + "/dev");
+    fs::create_directories(Root() + "/dev");
     const std::string rootHub = SysfsRoot() + kUsbBus;
     WriteUsbDeviceAttributes(rootHub, "1d6b:0002", 1);
     WriteFile(rootHub + "/product", "xHCI Host Controller\n");
-}
-
-FakeSysfs::~FakeSysfs() {
-    std::error_code ignored;
-    if (!root_.empty()) fs::remove_all(root_, ignored);
 }
 
 // "1-1.2" lives in the folder of its hub "1-1", which lives in the root hub's.
@@ -121,8 +113,30 @@ void FakeSysfs::AddVirtualTty(const std::string& ttyName) {
     AddClassEntry(ttyName, classDevice);
 }
 
+void FakeSysfs::AddUartTty(const std::string& deviceDir, const std::string& driver, const std::string& ttyName,
+                           int type, bool serialBase) {
+    const auto sys = SysfsRoot();
+    const auto device = sys + deviceDir;
+    Link(device + "/driver", sys + "/bus/platform/drivers/" + driver);
+    std::string portDevice = device;
+    if (serialBase) {
+        const auto ctrl = device + "/" + ttyName + "-ctrl";
+        portDevice = ctrl + "/" + ttyName + "-port";
+        Link(ctrl + "/driver", sys + "/bus/serial-base/drivers/ctrl");
+        Link(ctrl + "/subsystem", sys + "/bus/serial-base");
+        Link(portDevice + "/driver", sys + "/bus/serial-base/drivers/port");
+        Link(portDevice + "/subsystem", sys + "/bus/serial-base");
+    }
+    const auto classDevice = portDevice + "/tty/" + ttyName;
+    WriteFile(classDevice + "/type", std::to_string(type) + "\n");
+    Link(classDevice + "/device", portDevice);
+    AddClassEntry(ttyName, classDevice);
+}
+
+void FakeSysfs::AddDeviceNode(const std::string& ttyName) { WriteFile(Root() + "/dev/" + ttyName, ""); }
+
 void FakeSysfs::LinkDeviceNode(const std::string& ttyName, const std::string& target) {
-    fs::create_symlink(target, root_ + "/dev/" + ttyName);
+    fs::create_symlink(target, Root() + "/dev/" + ttyName);
 }
 
 void FakeSysfs::AddClassEntry(const std::string& ttyName, const std::string& classDeviceDir) {

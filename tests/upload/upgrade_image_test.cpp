@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fwsend {
 

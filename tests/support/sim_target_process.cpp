@@ -1,19 +1,7 @@
-#include "sim_target_process.h"
+#include "tests/support/sim_target_process.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-
-ScratchDir::ScratchDir() {
-    char pattern[] = "/tmp/fwsend_e2e_XXXXXX";
-    if (mkdtemp(pattern) != nullptr) path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
 
 bool SimTarget::Start(const std::vector<std::string>& options) {
     std::vector<std::string> argv{FWSEND_TARGET_PATH, "--out", scratch_.File("received.bin")};

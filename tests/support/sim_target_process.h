@@ -1,26 +1,14 @@
 #pragma once
-// The simulated target (fwsend-target) as a child process of a test, with
-// its own scratch directory for the frames it accepted and its stats line.
+// The simulated target (fwsend-target) as a child process of a test or the
+// benchmark, with its own scratch folder for the frames it accepted and its
+// stats line.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-
-// A scratch directory removed with everything in it. Its path holds no
-// "-F", "-D", "-T" or "-COM", which fwsend would take as options.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
 
 class SimTarget {
 public:

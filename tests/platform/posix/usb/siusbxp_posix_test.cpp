@@ -9,8 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "fake_sysfs.h"
-#include "posix/pseudo_terminal.h"
+#include "tests/support/fake_sysfs.h"
+#include "tests/support/tty_speeds.h"
+#include "tools/pty_pair.h"
 
 namespace fwsend::posix {
 
@@ -29,9 +30,9 @@ struct Bridge {
     HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
-termios LineSeenBy(const PseudoTerminal& far) {
+termios LineSeenBy(const PtyPair& far) {
     termios line{};
-    EXPECT_EQ(tcgetattr(far.master(), &line), 0);
+    EXPECT_EQ(tcgetattr(far.Master(), &line), 0);
     return line;
 }
 
@@ -65,21 +66,21 @@ TEST(SiLineControl, FlowControlOnlyHoldsRtsAndDtr) {
 class SiLayerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(first.isOpen() && second.isOpen());
+        ASSERT_TRUE(first.IsOpen() && second.IsOpen());
         tree.AddUsbDevice("1-1", "Target board");
         tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB10");
         tree.AddUsbDevice("1-3", "Programmer");
         tree.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB2");
         tree.AddUsbDevice("1-2", "FT232R USB UART");
         tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
-        tree.LinkDeviceNode("ttyUSB2", first.slavePath());
-        tree.LinkDeviceNode("ttyUSB10", second.slavePath());
+        tree.LinkDeviceNode("ttyUSB2", first.SlavePath());
+        tree.LinkDeviceNode("ttyUSB10", second.SlavePath());
     }
     void Open(DWORD number, Bridge& bridge) {
         ASSERT_TRUE(Succeeded(siOpen(tree.Roots(), number, &bridge.handle)));
     }
 
-    PseudoTerminal first, second;  // ttyUSB2 and ttyUSB10
+    PtyPair first, second;  // ttyUSB2 and ttyUSB10
     FakeSysfs tree;
 };
 
@@ -100,7 +101,7 @@ TEST_F(SiLayerTest, NumbersTheBridgesInTheNaturalOrderOfTheirTtys) {
     Bridge bridge;
     Open(1, bridge);
     ASSERT_TRUE(Succeeded(SI_SetTimeouts(500, 500)));
-    ASSERT_TRUE(second.send({0x11}));
+    ASSERT_TRUE(second.Send({0x11}));
     std::uint8_t byte = 0;
     DWORD got = 0;
     EXPECT_EQ(SI_Read(bridge.handle, &byte, 1, &got, nullptr), SI_SUCCESS);
@@ -122,7 +123,7 @@ TEST_F(SiLayerTest, TheFarEndSeesTheRateAndFramingThatWereSet) {
     ASSERT_EQ(SI_SetBaudRate(bridge.handle, 115200), SI_SUCCESS);
     ASSERT_EQ(SI_SetLineControl(bridge.handle, 0x0802), SI_SUCCESS);
     ASSERT_EQ(SI_SetFlowControl(bridge.handle, 0, 0, 0, 0, 0, FALSE), SI_SUCCESS);
-    EXPECT_EQ(readTtySpeeds(first.master()).output, 115200u);
+    EXPECT_EQ(ReadTtySpeeds(first.Master()).output, 115200u);
     EXPECT_NE(LineSeenBy(first).c_cflag & CSTOPB, 0u);
 
     ASSERT_EQ(SI_SetLineControl(bridge.handle, 0x0800), SI_SUCCESS);
@@ -131,14 +132,14 @@ TEST_F(SiLayerTest, TheFarEndSeesTheRateAndFramingThatWereSet) {
     EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(readTtySpeeds(first.master()).output, 115200u);  // the rate stays
+    EXPECT_EQ(ReadTtySpeeds(first.Master()).output, 115200u);  // the rate stays
 
     // What the terminal cannot do is refused and changes nothing.
     EXPECT_NE(SI_SetLineControl(bridge.handle, 0x0801), SI_SUCCESS);
     EXPECT_NE(SI_SetBaudRate(bridge.handle, 0), SI_SUCCESS);
     EXPECT_NE(SI_SetFlowControl(bridge.handle, 1, 0, 0, 0, 0, FALSE), SI_SUCCESS);
     EXPECT_EQ(LineSeenBy(first).c_cflag & CSTOPB, 0u);
-    EXPECT_EQ(readTtySpeeds(first.master()).output, 115200u);
+    EXPECT_EQ(ReadTtySpeeds(first.Master()).output, 115200u);
 }
 
 TEST_F(SiLayerTest, ReadWaitsTheReadTimeoutInAllHoweverTheBytesTrickleIn) {
@@ -153,7 +154,7 @@ TEST_F(SiLayerTest, ReadWaitsTheReadTimeoutInAllHoweverTheBytesTrickleIn) {
     std::thread far([this] {
         for (int i = 0; i < 3; ++i) {
             std::this_thread::sleep_for(milliseconds(i == 0 ? 500 : 1000));
-            first.send({static_cast<std::uint8_t>(0xA0 + i)});
+            first.Send({static_cast<std::uint8_t>(0xA0 + i)});
         }
     });
     std::uint8_t buffer[64] = {};
@@ -177,11 +178,11 @@ TEST_F(SiLayerTest, BytesGoOutAndAGoneBridgeFailsAtOnce) {
     DWORD written = 0;
     ASSERT_EQ(SI_Write(bridge.handle, frame, sizeof frame, &written, nullptr), SI_SUCCESS);
     EXPECT_EQ(written, sizeof frame);
-    EXPECT_EQ(first.receive(sizeof frame, std::chrono::seconds(2)),
+    EXPECT_EQ(first.Receive(sizeof frame, std::chrono::seconds(2)),
               (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
     EXPECT_EQ(SI_FlushBuffers(bridge.handle, 1, 1), SI_SUCCESS);
 
-    first.closeMaster();
+    first.Close();
     std::uint8_t byte = 0;
     DWORD got = 7;
     auto const start = Clock::now();

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/usage.h"
-#include "scripted_com.h"
-#include "temp_file.h"
+#include "tests/support/scripted_com.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fwsend {
 
@@ -82,8 +82,8 @@ TEST(Run, UsageTextHasNoTrailingBlanksAndEndsWithAnEmptyLine) {
 }
 
 TEST(Run, MissingBaudOrFileGivesUsageWithoutTouchingAnything) {
-    TempFile file("0000");
-    const std::string f = "-F" + file.path();
+    const ScratchDir dir;
+    const std::string f = "-F" + dir.Write("image.txt", "0000");
     for (const std::vector<const char*>& args :
          {std::vector<const char*>{f.c_str(), "-COM1"}, {"-COM1", "-115200"},
           {"-F", "-COM1", "-115200"}, {"-9600x", "-COM1"}}) {
@@ -107,8 +107,8 @@ TEST(Run, DebugSummaryPrecedesEveryCheck) {
 }
 
 TEST(Run, UnofferedTransportTypesAreRefusedAfterTheSummary) {
-    TempFile file("0000");
-    const std::string f = "-F" + file.path();
+    const ScratchDir dir;
+    const std::string f = "-F" + dir.Write("image.txt", "0000");
     for (const char* type : {"-T3", "-T-1"}) {
         RunResult r = RunWith({"-debug", f.c_str(), "-COM1", "-9600", type});
         EXPECT_EQ(r.status, -1);
@@ -126,8 +126,8 @@ TEST(Run, FileIsOpenedBeforeTheDeviceNameIsChecked) {
 }
 
 TEST(Run, EachTransportNeedsItsOwnDeviceName) {
-    TempFile file("0000");
-    const std::string f = "-F" + file.path();
+    const ScratchDir dir;
+    const std::string f = "-F" + dir.Write("image.txt", "0000");
     for (const std::vector<const char*>& args :
          {std::vector<const char*>{f.c_str(), "-115200", "-T2", "-COM1"}, {f.c_str(), "-115200", "-T1", "-COM1"},
           {f.c_str(), "-115200", "-T0", "-Dsomething"}}) {
@@ -139,8 +139,8 @@ TEST(Run, EachTransportNeedsItsOwnDeviceName) {
 }
 
 TEST(Run, OpensTheChosenTransportWithItsNameBaudAndTimeout) {
-    TempFile file("0000");
-    const std::string f = "-F" + file.path();
+    const ScratchDir dir;
+    const std::string f = "-F" + dir.Write("image.txt", "0000");
     const struct {
         std::vector<const char*> args;
         TransportType type;
@@ -167,8 +167,8 @@ TEST(Run, OpensTheChosenTransportWithItsNameBaudAndTimeout) {
 }
 
 TEST(Run, FailedOpenNamesTheDeviceAndStops) {
-    TempFile file("0000");
-    const std::string f = "-F" + file.path();
+    const ScratchDir dir;
+    const std::string f = "-F" + dir.Write("image.txt", "0000");
     RunResult r = RunWith({f.c_str(), "-COM7", "-9600"}, false);
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.output, kBanner + "Connection with Serial Com-Port COM7...\nError: COM7 in use or does not exist.\n");
@@ -197,8 +197,8 @@ TEST(Run, ValueOverTheLimitIsRefusedNotCut) {
 }
 
 TEST(Run, UploadVerdictBecomesTheExitStatus) {
-    TempFile file("0000");
-    const std::string f = "-F" + file.path();
+    const ScratchDir dir;
+    const std::string f = "-F" + dir.Write("image.txt", "0000");
     RunResult r = RunWith({f.c_str(), "-COM1", "-9600"}, true, {{0x13}, {0x13}, {0x13}, {0x13}});
     EXPECT_EQ(r.status, -1);
     EXPECT_NE(r.output.find("\nCRC error. File damaged.\n"), std::string::npos);

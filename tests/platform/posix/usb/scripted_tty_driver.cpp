@@ -1,4 +1,4 @@
-#include "scripted_tty_driver.h"
+#include "tests/platform/posix/usb/scripted_tty_driver.h"
 
 #include "platform/posix/tty/tty_driver.h"
 

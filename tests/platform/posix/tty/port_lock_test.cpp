@@ -6,7 +6,7 @@
 #include "platform/open_failure.h"
 #include "platform/win32_serial.h"
 
-#include "pseudo_terminal.h"
+#include "tools/pty_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -57,10 +57,10 @@ class PortLockTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(pty.isOpen());
+        ASSERT_TRUE(pty.IsOpen());
         if (::access(defaultLockFolder, W_OK) != 0)
             GTEST_SKIP() << "no writable " << defaultLockFolder << " here";
-        lockFile = std::string(defaultLockFolder) + "/" + lockFileName(pty.slavePath());
+        lockFile = std::string(defaultLockFolder) + "/" + lockFileName(pty.SlavePath());
     }
     void TearDown() override
     {
@@ -75,7 +75,7 @@ protected:
         std::fclose(file);
     }
 
-    PseudoTerminal pty;
+    PtyPair pty;
     std::string lockFile;
 };
 
@@ -83,30 +83,30 @@ TEST_F(PortLockTest, APortLockedByALiveProcessIsNotOpened)
 {
     EXPECT_EQ(lockFile.substr(0, lockFile.rfind('_')), std::string(defaultLockFolder) + "/LCK..pts");
     writeLock(1);  // init: always alive
-    EXPECT_EQ(openPort(pty.slavePath()), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(DescribeOpenFailure().rfind(pty.slavePath() + ": in use by process 1", 0), 0u)
+    EXPECT_EQ(openPort(pty.SlavePath()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(DescribeOpenFailure().rfind(pty.SlavePath() + ": in use by process 1", 0), 0u)
         << DescribeOpenFailure();
     EXPECT_EQ(contentsOf(lockFile), "         1\n");
-    EXPECT_EQ(portLockHolder(pty.slavePath()), 1);
+    EXPECT_EQ(portLockHolder(pty.SlavePath()), 1);
 }
 
 TEST_F(PortLockTest, AStaleLockIsTakenOverAndOursGoesWithThePort)
 {
     writeLock(deadPid());
-    EXPECT_EQ(portLockHolder(pty.slavePath()), std::nullopt);
-    HANDLE port = openPort(pty.slavePath());
+    EXPECT_EQ(portLockHolder(pty.SlavePath()), std::nullopt);
+    HANDLE port = openPort(pty.SlavePath());
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     EXPECT_EQ(std::stol(contentsOf(lockFile)), static_cast<long>(::getpid()));
     // This process too is kept out while it holds the port.
-    EXPECT_EQ(openPort(pty.slavePath()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(openPort(pty.SlavePath()), INVALID_HANDLE_VALUE);
     EXPECT_TRUE(CloseHandle(port));
     EXPECT_FALSE(exists(lockFile));
 }
 
 TEST(PortLock, WithoutALockFolderThePortIsStillOpened)
 {
-    PseudoTerminal pty;
-    auto const lock = PortLock::acquire(pty.slavePath(), "/nonexistent-lock-folder");
+    PtyPair pty;
+    auto const lock = PortLock::acquire(pty.SlavePath(), "/nonexistent-lock-folder");
     EXPECT_EQ(lock.outcome(), PortLock::Outcome::NotLocked);
     EXPECT_EQ(lockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
 }

@@ -1,4 +1,4 @@
-#include "upgrade_file.h"
+#include "tests/support/upgrade_file.h"
 
 #include <cstdio>
 #include <fstream>

@@ -9,8 +9,9 @@
 #include <termios.h>
 #include <vector>
 
-#include "fake_sysfs.h"
-#include "posix/pseudo_terminal.h"
+#include "tests/support/fake_sysfs.h"
+#include "tests/support/tty_speeds.h"
+#include "tools/pty_pair.h"
 
 namespace fwsend::posix {
 
@@ -50,15 +51,15 @@ struct Handle {
 class FtdiLayerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(first.isOpen() && second.isOpen());
+        ASSERT_TRUE(first.IsOpen() && second.IsOpen());
         tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
         tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
         tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
-        tree.LinkDeviceNode("ttyUSB0", first.slavePath());
-        tree.LinkDeviceNode("ttyUSB1", second.slavePath());
+        tree.LinkDeviceNode("ttyUSB0", first.SlavePath());
+        tree.LinkDeviceNode("ttyUSB1", second.SlavePath());
     }
 
-    PseudoTerminal first, second;
+    PtyPair first, second;
     FakeSysfs tree;
 };
 
@@ -71,8 +72,8 @@ TEST_F(FtdiLayerTest, OpensTheInterfaceNamedByTheDescriptionAndNoOther) {
     ASSERT_TRUE(FT_W32_SetCommTimeouts(device.value, &timeouts));
 
     // Bytes from the second channel's far end arrive; the first channel's do not.
-    ASSERT_TRUE(first.send({0x55}));
-    ASSERT_TRUE(second.send({0x11}));
+    ASSERT_TRUE(first.Send({0x55}));
+    ASSERT_TRUE(second.Send({0x11}));
     std::uint8_t byte = 0;
     DWORD got = 0;
     ASSERT_TRUE(FT_W32_ReadFile(device.value, &byte, 1, &got, nullptr));
@@ -107,10 +108,10 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
     ASSERT_NE(FT_W32_SetCommState(device.value, &dcb), 0);
 
     // The far end sees a raw line at exactly that rate with one stop bit.
-    TtySpeeds const speeds = readTtySpeeds(first.master());
+    TtySpeeds const speeds = ReadTtySpeeds(first.Master());
     EXPECT_EQ(speeds.output, 115200u);
     termios line{};
-    ASSERT_EQ(tcgetattr(first.master(), &line), 0);
+    ASSERT_EQ(tcgetattr(first.Master(), &line), 0);
     EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
@@ -134,13 +135,13 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
     DWORD written = 0;
     ASSERT_TRUE(FT_W32_WriteFile(device.value, frame, sizeof frame, &written, nullptr));
     EXPECT_EQ(written, sizeof frame);
-    EXPECT_EQ(first.receive(sizeof frame, std::chrono::seconds(2)),
+    EXPECT_EQ(first.Receive(sizeof frame, std::chrono::seconds(2)),
               (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
 
     EXPECT_NE(FT_W32_PurgeComm(device.value, PURGE_TXCLEAR | PURGE_RXCLEAR), 0);
 
     // The converter is unplugged: the read fails at once instead of waiting.
-    first.closeMaster();
+    first.Close();
     EXPECT_FALSE(FT_W32_ReadFile(device.value, buffer, 1, &got, nullptr));
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 struct DeviceNode {
     std::string name;    // e.g. ttyUSB0, appears as /dev/ttyUSB0

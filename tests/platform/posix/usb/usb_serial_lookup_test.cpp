@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_sysfs.h"
+#include "tests/support/fake_sysfs.h"
 
 namespace fwsend::posix {
 

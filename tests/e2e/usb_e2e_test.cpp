@@ -4,12 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include "device_namespace.h"
-#include "fake_sysfs.h"
-#include "sim_target_process.h"
-#include "upgrade_file.h"
+#include "tests/support/device_namespace_test.h"
+#include "tests/support/upgrade_file.h"
 
 namespace fwsend::posix {
 
@@ -17,33 +13,14 @@ namespace {
 
 constexpr int kFailureStatus = 255;  // main's -1
 
-class UsbUploadTest : public testing::Test {
+class UsbUploadTest : public DeviceNamespaceTest {
 protected:
-    void SetUp() override {
-        ::mkdir(Stage().c_str(), 0700);
-        if (!DeviceNamespacesWork(tree_.SysfsRoot(), Stage()))
-            GTEST_SKIP() << "no private mount namespaces here (needs root, unconfined)";
-        ASSERT_TRUE(target_.Start());
-    }
-    void TearDown() override { target_.Stop(); }
-
-    std::string Stage() const { return tree_.Root() + "/stage"; }
-
-    RunResult Upload(const std::string& transport, const std::string& description,
-                     const std::vector<DeviceNode>& nodes) {
-        return RunWithDevices(tree_.SysfsRoot(), Stage(), nodes,
-                              {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", transport,
-                               "-D" + description});
-    }
     static std::string SuccessfulRun(const std::string& connectionLine, const Bytes& image) {
         const std::vector<int> sizes = FrameSizes(image);
         return Banner() + connectionLine +
                ProgressRedraws(sizes, std::vector<int>(sizes.size(), 1), static_cast<int>(image.size())) +
                SuccessEnd();
     }
-
-    FakeSysfs tree_;
-    SimTarget target_;
 };
 
 const std::string kFtdiConnection = "Connection with FTDI-USB Device...\n";
@@ -53,8 +30,8 @@ TEST_F(UsbUploadTest, FtdiConverterFoundByItsDescriptionTakesTheWholeImage) {
     tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
     tree_.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
     // Channel A leads nowhere the target listens: only "B" can succeed.
-    const RunResult run = Upload("-T1", "Dual RS232-HS B",
-                                 {{"ttyUSB0", "/dev/null"}, {"ttyUSB1", target_.SlavePath()}});
+    const RunResult run =
+        UploadSample({{"ttyUSB0", "/dev/null"}, {"ttyUSB1", target_.SlavePath()}}, "-T1", "Dual RS232-HS B");
     const Bytes sample = ReadUpgradeFile(FWSEND_SAMPLE_IMAGE);
     EXPECT_EQ(run.output, SuccessfulRun(kFtdiConnection, sample));
     EXPECT_EQ(run.status, 0);
@@ -65,7 +42,7 @@ TEST_F(UsbUploadTest, FtdiConverterFoundByItsDescriptionTakesTheWholeImage) {
 TEST_F(UsbUploadTest, FtdiDescriptionWithoutADeviceIsReportedInUseOrMissing) {
     tree_.AddUsbDevice("1-2", "FT232R USB UART");
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB0");  // the right name, but no FTDI chip
-    const RunResult run = Upload("-T1", "FT232R USB UART", {{"ttyUSB0", target_.SlavePath()}});
+    const RunResult run = UploadSample({{"ttyUSB0", target_.SlavePath()}}, "-T1", "FT232R USB UART");
     EXPECT_EQ(run.output, Banner() + kFtdiConnection + "Error: FT232R USB UART in use or does not exist.\n");
     EXPECT_EQ(run.errors, "fwsend: no FTDI converter is described as \"FT232R USB UART\"; none is attached\n");
     EXPECT_EQ(run.status, kFailureStatus);
@@ -82,8 +59,9 @@ TEST_F(UsbUploadTest, FirstCp2102BridgeWithTheDescriptionTakesTheWholeImage) {
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB10");
     tree_.AddUsbDevice("1-3", "Target board");
     tree_.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB3");
-    const RunResult run = Upload("-T2", "Target board",
-                                 {{"ttyUSB2", "/dev/null"}, {"ttyUSB3", target_.SlavePath()}, {"ttyUSB10", "/dev/null"}});
+    const RunResult run =
+        UploadSample({{"ttyUSB2", "/dev/null"}, {"ttyUSB3", target_.SlavePath()}, {"ttyUSB10", "/dev/null"}},
+                     "-T2", "Target board");
     const Bytes sample = ReadUpgradeFile(FWSEND_SAMPLE_IMAGE);
     EXPECT_EQ(run.output, SuccessfulRun(kCp2102Connection, sample));
     EXPECT_EQ(run.status, 0);
@@ -96,8 +74,9 @@ TEST_F(UsbUploadTest, Cp2102DescriptionWithoutABridgeIsReportedInUseOrMissing) {
     tree_.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");  // the right name, but no CP210x bridge
     tree_.AddUsbDevice("1-2", "target board");
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB1");  // a bridge, but another name
-    const RunResult run = Upload("-T2", "Target board",
-                                 {{"ttyUSB0", target_.SlavePath()}, {"ttyUSB1", target_.SlavePath()}});
+    const RunResult run =
+        UploadSample({{"ttyUSB0", target_.SlavePath()}, {"ttyUSB1", target_.SlavePath()}}, "-T2",
+                     "Target board");
     EXPECT_EQ(run.output, Banner() + kCp2102Connection + "Error: Target board in use or does not exist.\n");
     EXPECT_EQ(run.errors, "fwsend: no CP2102 bridge has that description; found \"target board\"\n");
     EXPECT_EQ(run.status, kFailureStatus);

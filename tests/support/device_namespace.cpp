@@ -1,4 +1,4 @@
-#include "device_namespace.h"
+#include "tests/support/device_namespace.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 // covered by the flag tests instead.
 #include "platform/win32_serial.h"
 
-#include "pseudo_terminal.h"
+#include "tests/support/tty_speeds.h"
+#include "tools/pty_pair.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,8 @@ class PtyPort : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(pty.isOpen());
-        port = openPort(pty.slavePath());
+        ASSERT_TRUE(pty.IsOpen());
+        port = openPort(pty.SlavePath());
         ASSERT_NE(port, INVALID_HANDLE_VALUE);
         DCB dcb = comPortRecord(115200);
         ASSERT_TRUE(SetupComm(port, 1024, 1024));
@@ -85,14 +86,14 @@ protected:
         return {ok, n};
     }
 
-    PseudoTerminal pty;
+    PtyPair pty;
     HANDLE port = INVALID_HANDLE_VALUE;
 };
 
 TEST_F(PtyPort, LineIsRawWithoutFlowControl)
 {
     termios tio{};
-    ASSERT_EQ(::tcgetattr(pty.master(), &tio), 0);  // the slave's settings
+    ASSERT_EQ(::tcgetattr(pty.Master(), &tio), 0);  // the slave's settings
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
     EXPECT_EQ(tio.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP), 0u);
@@ -103,7 +104,7 @@ TEST_F(PtyPort, LineIsRawWithoutFlowControl)
     DCB dcb = comPortRecord(9600);
     dcb.StopBits = TWOSTOPBITS;
     ASSERT_TRUE(SetCommState(port, &dcb));
-    ASSERT_EQ(::tcgetattr(pty.master(), &tio), 0);
+    ASSERT_EQ(::tcgetattr(pty.Master(), &tio), 0);
     EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
 }
 
@@ -120,7 +121,7 @@ TEST_F(PtyPort, EveryRateOfTheTableIsSetExactly)
     for (DWORD baud : rates) {
         DCB dcb = comPortRecord(baud);
         ASSERT_TRUE(SetCommState(port, &dcb)) << baud;
-        auto const speeds = readTtySpeeds(pty.master());
+        auto const speeds = ReadTtySpeeds(pty.Master());
         EXPECT_EQ(speeds.output, baud);
         EXPECT_EQ(speeds.input, baud);
     }
@@ -159,7 +160,7 @@ TEST_F(PtyPort, DrainReadTimesOutAfterTwoMillisecondsNotBefore)
 TEST_F(PtyPort, ReadEndsWhenCountArrives)
 {
     setTimeouts(timeouts(5000, 5000, 5000));
-    ASSERT_TRUE(pty.send({1, 2, 3, 4}));
+    ASSERT_TRUE(pty.Send({1, 2, 3, 4}));
     std::vector<std::uint8_t> buffer(4);
     auto const start = Clock::now();
     auto const [ok, n] = read(buffer);
@@ -172,7 +173,7 @@ TEST_F(PtyPort, ReadEndsWhenCountArrives)
 TEST_F(PtyPort, IntervalEndsAPartialRead)
 {
     setTimeouts(timeouts(50, 0, 10000));
-    ASSERT_TRUE(pty.send({7, 8, 9}));
+    ASSERT_TRUE(pty.Send({7, 8, 9}));
     std::vector<std::uint8_t> buffer(10);
     auto const start = Clock::now();
     auto const [ok, n] = read(buffer);
@@ -185,7 +186,7 @@ TEST_F(PtyPort, IntervalEndsAPartialRead)
 TEST_F(PtyPort, TotalTimeoutEndsARead)
 {
     setTimeouts(timeouts(0, 10, 50));  // 10 ms x 10 bytes + 50 ms
-    ASSERT_TRUE(pty.send({5, 6}));
+    ASSERT_TRUE(pty.Send({5, 6}));
     std::vector<std::uint8_t> buffer(10);
     auto const start = Clock::now();
     auto const [ok, n] = read(buffer);
@@ -201,7 +202,7 @@ TEST_F(PtyPort, ZeroTimeoutsWaitForEveryByte)
     std::thread target([this] {
         for (std::uint8_t b : {1, 2, 3}) {
             std::this_thread::sleep_for(milliseconds(30));
-            pty.send({b});
+            pty.Send({b});
         }
     });
     std::vector<std::uint8_t> buffer(3);
@@ -221,7 +222,7 @@ TEST_F(PtyPort, MaxIntervalReturnsWhatIsThere)
     EXPECT_EQ(n, 0u);
     EXPECT_LT(since(start), milliseconds(100));
 
-    ASSERT_TRUE(pty.send({1, 2}));
+    ASSERT_TRUE(pty.Send({1, 2}));
     std::this_thread::sleep_for(milliseconds(20));
     std::tie(ok, n) = read(buffer);
     EXPECT_TRUE(ok);
@@ -233,7 +234,7 @@ TEST_F(PtyPort, HugeTimeoutsStillWait)
     setTimeouts(timeouts(0, MAXDWORD, 1));  // MAXDWORD + 1 wraps to 0 in 32 bits
     std::thread target([this] {
         std::this_thread::sleep_for(milliseconds(50));
-        pty.send({0x42});
+        pty.Send({0x42});
     });
     std::vector<std::uint8_t> buffer(1);
     auto const [ok, n] = read(buffer);
@@ -247,7 +248,7 @@ TEST_F(PtyPort, HangUpFailsTheReadAtOnce)
     setTimeouts(timeouts(0, 0, 20000));
     std::thread target([this] {
         std::this_thread::sleep_for(milliseconds(50));
-        pty.closeMaster();
+        pty.Close();
     });
     std::vector<std::uint8_t> buffer(1);
     auto start = Clock::now();
@@ -269,9 +270,9 @@ TEST_F(PtyPort, BytesReceivedBeforeAHangUpAreKept)
 {
     setTimeouts(timeouts(0, 0, 20000));
     std::thread target([this] {
-        pty.send({0x11, 0x13});
+        pty.Send({0x11, 0x13});
         std::this_thread::sleep_for(milliseconds(50));
-        pty.closeMaster();
+        pty.Close();
     });
     std::vector<std::uint8_t> buffer(10);
     auto const start = Clock::now();
@@ -294,9 +295,9 @@ TEST_F(PtyPort, EveryByteValuePassesBothWays)
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(port, all.data(), 256, &written, nullptr));
     EXPECT_EQ(written, 256u);
-    EXPECT_EQ(pty.receive(256, milliseconds(5000)), all);
+    EXPECT_EQ(pty.Receive(256, milliseconds(5000)), all);
 
-    ASSERT_TRUE(pty.send(all));
+    ASSERT_TRUE(pty.Send(all));
     std::vector<std::uint8_t> buffer(256);
     auto const [ok, n] = read(buffer);
     EXPECT_TRUE(ok);
@@ -310,7 +311,7 @@ TEST_F(PtyPort, LargeWriteSendsEveryByte)
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     std::vector<std::uint8_t> received;
-    std::thread target([&] { received = pty.receive(data.size(), milliseconds(20000)); });
+    std::thread target([&] { received = pty.Receive(data.size(), milliseconds(20000)); });
     DWORD written = 0;
     BOOL const ok = WriteFile(port, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
     target.join();
@@ -336,7 +337,7 @@ TEST_F(PtyPort, AWriteWithoutATimeoutStillEndsWhenTheFarEndNeverReads)
     // A target that stops reading, or a wedged converter: the queue is full.
     // Filled through a second descriptor, since a timed-out write of ours
     // would discard what it left queued.
-    int const filler = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    int const filler = ::open(pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(filler, 0);
     std::vector<std::uint8_t> const block(4096);
     // Full once the kernel has moved what it can to the far end's buffer.
@@ -364,7 +365,7 @@ TEST_F(PtyPort, AWriteWithoutATimeoutStillEndsWhenTheFarEndNeverReads)
 
 TEST_F(PtyPort, PurgeDropsReceivedBytes)
 {
-    ASSERT_TRUE(pty.send({1, 2, 3}));
+    ASSERT_TRUE(pty.Send({1, 2, 3}));
     std::this_thread::sleep_for(milliseconds(20));
     EXPECT_TRUE(PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT));
     setTimeouts(timeouts(MAXDWORD, 0, 0));
@@ -386,10 +387,10 @@ TEST_F(PtyPort, EscapeFunctions)
 
 TEST_F(PtyPort, PortIsExclusive)
 {
-    EXPECT_EQ(openPort(pty.slavePath()), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(openPort("COM" + pty.slavePath()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(openPort(pty.SlavePath()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(openPort("COM" + pty.SlavePath()), INVALID_HANDLE_VALUE);
     ASSERT_TRUE(CloseHandle(port));
-    port = openPort("COM" + pty.slavePath());
+    port = openPort("COM" + pty.SlavePath());
     EXPECT_NE(port, INVALID_HANDLE_VALUE);
 }
 

@@ -1,19 +1,23 @@
 #pragma once
-// Spawning the built programs for the end-to-end tests: stdout through a
-// pipe, exit status by waitpid, every descriptor owned.
+// Spawning the built programs for the end-to-end tests and the benchmark:
+// stdout through a pipe, exit status and CPU time by wait4, every
+// descriptor owned.
 
 #include <string>
 #include <vector>
 
 #include <sys/types.h>
 
-#include "unique_fd.h"
+#include "tools/unique_fd.h"
 
 // A running child whose stdout we read. Killed and reaped when destroyed.
 class ChildProcess {
 public:
-    // stderrFile empty: stderr goes to /dev/null.
-    static ChildProcess Spawn(const std::vector<std::string>& argv, const std::string& stderrFile = "");
+    enum class Stdout { Pipe, Discard };
+    // stderrFile empty: stderr goes to /dev/null. A child whose stdout is
+    // piped must be read, or it stalls once the pipe is full.
+    static ChildProcess Spawn(const std::vector<std::string>& argv, const std::string& stderrFile = "",
+                              Stdout stdoutTo = Stdout::Pipe);
 
     ChildProcess() = default;
     ChildProcess(ChildProcess&& other) noexcept;
@@ -33,6 +37,8 @@ public:
     int Wait(int timeoutMs);
     // SIGTERM, a grace period, then SIGKILL; returns the exit code as Wait.
     int Stop(int graceMs = 3000);
+    // The user and system time the child used, once reaped.
+    double CpuSeconds() const { return cpuSeconds_; }
     // Sends a signal to the running child.
     bool Signal(int number);
     // Closes our end of its stdout, as a pipeline's reader that quits early.
@@ -45,6 +51,7 @@ private:
     pid_t pid_ = -1;
     UniqueFd stdout_;
     std::string pending_;  // read but not yet handed out
+    double cpuSeconds_ = 0;
 };
 
 // A finished run of a program.

@@ -6,15 +6,13 @@
 #include <string>
 
 #include "platform/posix/usb/usb_serial_lookup.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fwsend::posix {
 
 class FakeSysfs {
 public:
     FakeSysfs();
-    ~FakeSysfs();
-    FakeSysfs(const FakeSysfs&) = delete;
-    FakeSysfs& operator=(const FakeSysfs&) = delete;
 
     // A USB device named as the kernel names it ("1-2"; "1-1.2" behind the
     // hub "1-1", which must be added first) with this product string (none:
@@ -32,19 +30,27 @@ public:
     void AddAcmTty(const std::string& usbDevice, unsigned interfaceNumber, const std::string& ttyName);
     // A tty without a device (a virtual console).
     void AddVirtualTty(const std::string& ttyName);
+    // An on-board port: <deviceDir>/tty/<ttyName> bound to driver, with the
+    // 8250 driver's "type" attribute (0: no UART there). With serialBase, the
+    // tty hangs below the serial core's controller and port devices, as on
+    // kernels from 6.5 on.
+    void AddUartTty(const std::string& deviceDir, const std::string& driver, const std::string& ttyName,
+                    int type, bool serialBase = false);
+    // A device node <dev>/<ttyName> that is a plain file: enough to be listed.
+    void AddDeviceNode(const std::string& ttyName);
     // Makes <dev>/<ttyName> reach target (a pseudo-terminal's slave).
     void LinkDeviceNode(const std::string& ttyName, const std::string& target);
 
-    const std::string& Root() const { return root_; }
-    std::string SysfsRoot() const { return root_ + "/sys"; }
-    DeviceRoots Roots() const { return {SysfsRoot(), root_ + "/dev"}; }
+    const std::string& Root() const { return scratch_.Path(); }
+    std::string SysfsRoot() const { return Root() + "/sys"; }
+    DeviceRoots Roots() const { return {SysfsRoot(), Root() + "/dev"}; }
 
 private:
     std::string UsbDeviceDir(const std::string& usbDevice) const;
     std::string InterfaceDir(const std::string& usbDevice, unsigned interfaceNumber) const;
     void AddClassEntry(const std::string& ttyName, const std::string& classDeviceDir);
 
-    std::string root_;
+    ScratchDir scratch_;
 };
 
 }  // namespace fwsend::posix

@@ -6,12 +6,12 @@
 #include <chrono>
 #include <vector>
 
-#include "fake_sysfs.h"
+#include "tests/support/fake_sysfs.h"
 #include "platform/open_failure.h"
 #include "platform/posix/usb/ftd2xx_posix.h"
 #include "platform/posix/usb/siusbxp_posix.h"
-#include "posix/pseudo_terminal.h"
-#include "scripted_tty_driver.h"
+#include "tools/pty_pair.h"
+#include "tests/platform/posix/usb/scripted_tty_driver.h"
 
 namespace fwsend::posix {
 
@@ -33,20 +33,20 @@ class ScriptedDriverTest : public testing::Test {
 protected:
     void SetUp() override {
         Script() = ScriptedTtyDriver{};
-        ASSERT_TRUE(pty.isOpen());
+        ASSERT_TRUE(pty.IsOpen());
         tree.AddUsbDevice("1-1", "FT232R USB UART");
         tree.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
         tree.AddUsbDevice("1-2", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
         tree.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB1");
-        tree.LinkDeviceNode("ttyUSB0", pty.slavePath());
-        tree.LinkDeviceNode("ttyUSB1", pty.slavePath());
+        tree.LinkDeviceNode("ttyUSB0", pty.SlavePath());
+        tree.LinkDeviceNode("ttyUSB1", pty.SlavePath());
     }
     HANDLE OpenComPort() {
-        return CreateFileA(pty.slavePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        return CreateFileA(pty.SlavePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
-    PseudoTerminal pty;
+    PtyPair pty;
     FakeSysfs tree;
 };
 
@@ -57,7 +57,7 @@ TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) 
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB dcb = Record(128000, EVENPARITY);
     EXPECT_FALSE(SetCommState(port, &dcb));
-    EXPECT_EQ(DescribeOpenFailure(), pty.slavePath() + ": the driver kept 115200 baud instead of 128000");
+    EXPECT_EQ(DescribeOpenFailure(), pty.SlavePath() + ": the driver kept 115200 baud instead of 128000");
     Script().heldRate.reset();
     EXPECT_TRUE(SetCommState(port, &dcb));
     CloseHandle(port);
