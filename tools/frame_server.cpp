@@ -1,4 +1,4 @@
-#include "frame_server.h"
+#include "tools/frame_server.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,7 +45,7 @@ FrameServer::FrameServer(const SimOptions& options, PtyPair& pty, UniqueFd out,
 bool FrameServer::Run() {
     std::uint8_t buffer[4096];
     while (!stopRequested_ && !finished_ && !failed_) {
-        pollfd link{pty_.master.Get(), POLLIN, 0};
+        pollfd link{pty_.Master(), POLLIN, 0};
         if (options_.babble) link.events |= POLLOUT;
         // Signals are only let through here and in sleeps, so a stop request
         // between the loop test and the wait is not lost.
@@ -57,7 +57,7 @@ bool FrameServer::Run() {
             return false;
         }
         if (link.revents & POLLIN) {
-            const ssize_t n = ::read(pty_.master.Get(), buffer, sizeof buffer);
+            const ssize_t n = ::read(pty_.Master(), buffer, sizeof buffer);
             if (n > 0) {
                 stats_.receivedBytes += static_cast<std::uint64_t>(n);
                 Feed(buffer, static_cast<std::size_t>(n), NowNs());
@@ -176,13 +176,13 @@ void FrameServer::SpinUntil(std::int64_t deadlineNs) {
 
 bool FrameServer::WriteToMaster(const std::uint8_t* bytes, std::size_t count) {
     while (count > 0 && !stopRequested_) {
-        const ssize_t n = ::write(pty_.master.Get(), bytes, count);
+        const ssize_t n = ::write(pty_.Master(), bytes, count);
         if (n > 0) {
             bytes += n;
             count -= static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
             // The tool's input queue is full; wait until it reads.
-            pollfd link{pty_.master.Get(), POLLOUT, 0};
+            pollfd link{pty_.Master(), POLLOUT, 0};
             const timespec tick = ToTimespec(100 * kNsPerMs);
             ppoll(&link, 1, &tick, &waitMask_);
         } else if (n < 0 && errno == EIO) {
@@ -215,7 +215,7 @@ void FrameServer::LingerUntilVerdictRead() {
     std::int64_t settledSince = NowNs();
     while (!stopRequested_ && NowNs() < giveUp) {
         int queued = 0;
-        if (ioctl(pty_.slave.Get(), FIONREAD, &queued) != 0) return;
+        if (ioctl(pty_.Slave(), FIONREAD, &queued) != 0) return;
         if (queued > static_cast<int>(options_.staleBytes)) settledSince = NowNs();
         if (NowNs() - settledSince >= 20 * kNsPerMs) return;
         SleepUntil(NowNs() + kNsPerMs);
@@ -226,7 +226,7 @@ void FrameServer::Babble() {
     std::uint8_t noise[4096];
     std::fill(std::begin(noise), std::end(noise), kBabbleByte);
     // EAGAIN just means the queue is full: poll tells us when to go on.
-    (void)::write(pty_.master.Get(), noise, sizeof noise);
+    (void)::write(pty_.Master(), noise, sizeof noise);
 }
 
 void FrameServer::PauseBriefly() { SleepUntil(NowNs() + 20 * kNsPerMs); }

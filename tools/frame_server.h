@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "pty_pair.h"
-#include "sim_options.h"
+#include "tools/pty_pair.h"
+#include "tools/sim_options.h"
 
 struct ServeStats {
     std::uint64_t acceptedFrames = 0;

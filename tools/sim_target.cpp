@@ -10,9 +10,9 @@
 #include <sys/prctl.h>
 #endif
 
-#include "frame_server.h"
-#include "pty_pair.h"
-#include "sim_options.h"
+#include "tools/frame_server.h"
+#include "tools/pty_pair.h"
+#include "tools/sim_options.h"
 
 namespace {
 
@@ -71,17 +71,16 @@ int main(int argc, char** argv) {
     }
 
     PtyPair pty;
-    if (!OpenPtyPair(pty, error)) {
-        std::fprintf(stderr, "fwsend-target: %s\n", error.c_str());
+    if (!pty.HoldSlave()) {
+        std::fprintf(stderr, "fwsend-target: %s\n", pty.Error().c_str());
         return 1;
     }
-    std::printf("%s\n", pty.slavePath.c_str());
+    std::printf("%s\n", pty.SlavePath().c_str());
     std::fflush(stdout);
 
     FrameServer server(*options, pty, std::move(out), gStopRequested, waitMask);
     const bool ok = server.Run();
-    pty.master.Reset();  // the hang-up, seen by the tool
-    pty.slave.Reset();
+    pty.Close();  // the hang-up, seen by the tool
 
     const ServeStats& stats = server.Stats();
     std::fprintf(stderr,

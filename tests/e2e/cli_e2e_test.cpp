@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "sim_target_process.h"
-#include "upgrade_file.h"
+#include "tests/support/sim_target_process.h"
+#include "tests/support/upgrade_file.h"
 
 namespace {
 

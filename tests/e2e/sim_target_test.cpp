@@ -11,8 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "sim_target_process.h"
-#include "upgrade_file.h"
+#include "tests/support/sim_target_process.h"
+#include "tests/support/upgrade_file.h"
 
 namespace {
 

@@ -19,50 +19,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "fake_sysfs.h"
-#include "posix/pseudo_terminal.h"
+#include "tests/support/fake_sysfs.h"
+#include "tools/pty_pair.h"
 
 namespace fwsend::posix {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << text;
-}
-
-void Link(const fs::path& from, const fs::path& to) {
-    fs::create_directories(from.parent_path());
-    fs::create_directory_symlink(fs::relative(to, from.parent_path()), from);
-}
-
-// An on-board port: <device>/tty/<tty> with the 8250 driver's "type"
-// attribute. With serialBase, the tty hangs below the serial core's
-// controller and port devices, as on kernels from 6.5 on.
-void AddUartTty(const FakeSysfs& tree, const std::string& deviceDir, const std::string& driver,
-                const std::string& ttyName, int type, bool serialBase = false) {
-    auto const sys = tree.SysfsRoot();
-    auto const device = sys + deviceDir;
-    Link(device + "/driver", sys + "/bus/platform/drivers/" + driver);
-    std::string portDevice = device;
-    if (serialBase) {
-        auto const ctrl = device + "/" + ttyName + "-ctrl";
-        portDevice = ctrl + "/" + ttyName + "-port";
-        Link(ctrl + "/driver", sys + "/bus/serial-base/drivers/ctrl");
-        Link(ctrl + "/subsystem", sys + "/bus/serial-base");
-        Link(portDevice + "/driver", sys + "/bus/serial-base/drivers/port");
-        Link(portDevice + "/subsystem", sys + "/bus/serial-base");
-    }
-    auto const classDevice = portDevice + "/tty/" + ttyName;
-    WriteFile(classDevice + "/type", std::to_string(type) + "\n");
-    Link(classDevice + "/device", portDevice);
-    Link(sys + "/class/tty/" + ttyName, classDevice);
-}
-
-// A device node that is a plain file: enough to be listed.
-void AddNode(const FakeSysfs& tree, const std::string& ttyName) { WriteFile(tree.Root() + "/dev/" + ttyName, ""); }
 
 std::string TtyOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
 
@@ -80,9 +44,9 @@ std::string Printed(void (*print)(std::FILE*, const std::vector<PortEntry>&),
 
 TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     FakeSysfs tree;
-    AddUartTty(tree, "/devices/pnp0/00:04", "serial", "ttyS0", 4);
-    AddUartTty(tree, "/devices/platform/serial8250", "serial8250", "ttyS1", 0);  // no UART there
-    AddUartTty(tree, "/devices/pnp0/00:05", "serial", "ttyS2", 1, true);
+    tree.AddUartTty("/devices/pnp0/00:04", "serial", "ttyS0", 4);
+    tree.AddUartTty("/devices/platform/serial8250", "serial8250", "ttyS1", 0);  // no UART there
+    tree.AddUartTty("/devices/pnp0/00:05", "serial", "ttyS2", 1, true);
     tree.AddUsbDevice("1-1", "FT232R USB UART");
     tree.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
     tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
@@ -101,7 +65,7 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     tree.AddVirtualTty("tty0");
     for (auto const* tty : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB10", "ttyUSB3",
                             "ttyUSB11", "ttyACM0", "tty0"})
-        AddNode(tree, tty);
+        tree.AddDeviceNode(tty);
 
     auto const entries = listLinuxPorts(tree.Roots());
 
@@ -160,19 +124,19 @@ TEST(PortFinder, NoTreeNoDevices) {
 }
 
 TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
-    PseudoTerminal held, locked, idle;
-    ASSERT_TRUE(held.isOpen() && locked.isOpen() && idle.isOpen());
+    PtyPair held, locked, idle;
+    ASSERT_TRUE(held.IsOpen() && locked.IsOpen() && idle.IsOpen());
     FakeSysfs lockRoot;  // a folder of our own for lock files
     std::string const lockFolder = lockRoot.Root() + "/lock";
     fs::create_directories(lockFolder);
     // The holder named by the lock file is a live process: our parent.
-    std::ofstream(lockFolder + "/" + lockFileName(locked.slavePath())) << "      " << ::getppid() << "\n";
-    int const fd = ::open(held.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    std::ofstream(lockFolder + "/" + lockFileName(locked.SlavePath())) << "      " << ::getppid() << "\n";
+    int const fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
     std::vector<PortEntry> entries(3);
-    entries[0].device = held.slavePath();
-    entries[1].device = locked.slavePath();
-    entries[2].device = idle.slavePath();
+    entries[0].device = held.SlavePath();
+    entries[1].device = locked.SlavePath();
+    entries[2].device = idle.SlavePath();
 
     findPortStates(entries, "/proc", lockFolder);
     ::close(fd);
@@ -187,8 +151,8 @@ TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
 
 TEST(PortState, ADeviceThisUserMayNotOpenSaysWhoMay) {
     FakeSysfs tree;
-    AddNode(tree, "ttyS0");
-    AddNode(tree, "ttyS1");
+    tree.AddDeviceNode("ttyS0");
+    tree.AddDeviceNode("ttyS1");
     fs::permissions(tree.Root(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     std::vector<PortEntry> entries(2);
     entries[0].device = tree.Root() + "/dev/ttyS0";

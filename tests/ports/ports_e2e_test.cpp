@@ -7,32 +7,15 @@
 
 #include <sstream>
 
-#include <sys/stat.h>
-
-#include "device_namespace.h"
-#include "fake_sysfs.h"
-#include "sim_target_process.h"
-#include "upgrade_file.h"
+#include "tests/support/device_namespace_test.h"
+#include "tests/support/upgrade_file.h"
 
 namespace fwsend::posix {
 
 namespace {
 
-class PortsUploadTest : public testing::Test {
+class PortsUploadTest : public DeviceNamespaceTest {
 protected:
-    void SetUp() override {
-        ::mkdir(Stage().c_str(), 0700);
-        if (!DeviceNamespacesWork(tree_.SysfsRoot(), Stage()))
-            GTEST_SKIP() << "no private mount namespaces here (needs root, unconfined)";
-        ASSERT_TRUE(target_.Start());
-    }
-    void TearDown() override { target_.Stop(); }
-
-    std::string Stage() const { return tree_.Root() + "/stage"; }
-    RunResult Run(const std::vector<DeviceNode>& nodes, const std::vector<std::string>& argv) {
-        return RunWithDevices(tree_.SysfsRoot(), Stage(), nodes, argv);
-    }
-
     // The line fwsend-ports prints for a device.
     static std::string LineOf(const std::string& listing, const std::string& device) {
         std::istringstream lines(listing);
@@ -51,15 +34,11 @@ protected:
     void ExpectUploadWith(const std::vector<DeviceNode>& nodes, const std::string& type,
                           const std::string& description) {
         ASSERT_FALSE(description.empty());
-        const RunResult run = Run(nodes, {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", type,
-                                          "-D" + description});
+        const RunResult run = UploadSample(nodes, type, description);
         EXPECT_EQ(run.status, 0) << run.output << run.errors;
         target_.Stop();
         EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
     }
-
-    FakeSysfs tree_;
-    SimTarget target_;
 };
 
 TEST_F(PortsUploadTest, TheFtdiChannelOptionItPrintsReachesThatChannel) {

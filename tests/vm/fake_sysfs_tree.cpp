@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "fake_sysfs.h"
+#include "tests/support/fake_sysfs.h"
 
 int main() {
     fwsend::posix::FakeSysfs sysfs;

@@ -1,0 +1,32 @@
+#include "tests/platform/posix/usb/scripted_tty_driver.h"
+
+#include "platform/posix/tty/tty_driver.h"
+
+namespace fwsend::posix {
+
+ScriptedTtyDriver& Script() {
+    static ScriptedTtyDriver script;
+    return script;
+}
+
+std::optional<std::uint32_t> applyTtyAttributes(int, const TtyFlags&, std::uint32_t baud) {
+    return Script().heldRate.value_or(baud);
+}
+
+std::optional<std::size_t> transmitQueueBytes(int) {
+    auto& script = Script();
+    const std::size_t index = std::min(script.queueQuestions, script.queueReadings.size() - 1);
+    ++script.queueQuestions;
+    return script.queueReadings[index];
+}
+
+std::optional<bool> lowLatency(int) { return Script().lowLatency; }
+
+bool setLowLatency(int, bool on) {
+    if (!Script().lowLatency) return false;
+    Script().lowLatency = on;
+    Script().lowLatencyChanges.push_back(on);
+    return true;
+}
+
+}  // namespace fwsend::posix

@@ -1,0 +1,125 @@
+// The sysfs walk and the FTDI naming on fake trees laid out as the kernel
+// lays them out.
+#include "platform/posix/usb/usb_serial_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_sysfs.h"
+
+namespace fwsend::posix {
+
+namespace {
+
+std::vector<std::string> TtyNames(const std::vector<UsbSerialInterface>& found) {
+    std::vector<std::string> names;
+    for (auto const& interface : found) names.push_back(interface.ttyName);
+    return names;
+}
+
+TEST(NaturalOrder, ComparesRunsOfDigitsAsNumbers) {
+    EXPECT_TRUE(naturalLess("ttyUSB2", "ttyUSB10"));
+    EXPECT_FALSE(naturalLess("ttyUSB10", "ttyUSB2"));
+    EXPECT_TRUE(naturalLess("ttyACM9", "ttyUSB0"));
+    EXPECT_TRUE(naturalLess("ttyUSB", "ttyUSB0"));
+    EXPECT_FALSE(naturalLess("ttyUSB3", "ttyUSB3"));
+}
+
+TEST(UsbSerialLookup, FindsOnlyTheTtysOfTheDriverInNaturalOrder) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "CP2102 USB to UART Bridge Controller");
+    tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB10");
+    tree.AddUsbDevice("1-2", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    tree.AddUsbDevice("1-3", "Second bridge");
+    tree.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB2");
+    tree.AddUsbDevice("1-4", "Modem");
+    tree.AddAcmTty("1-4", 0, "ttyACM0");
+    tree.AddVirtualTty("tty0");
+
+    auto const cp210x = findUsbSerialInterfaces(tree.Roots(), "cp210x");
+    ASSERT_EQ(TtyNames(cp210x), (std::vector<std::string>{"ttyUSB2", "ttyUSB10"}));
+    EXPECT_EQ(cp210x[0].product, "Second bridge");  // without the line end
+    EXPECT_EQ(cp210x[0].devicePath, tree.Root() + "/dev/ttyUSB2");
+    EXPECT_EQ(cp210x[1].product, "CP2102 USB to UART Bridge Controller");
+
+    // A driver that binds the interface itself is found through the tty's own device.
+    auto const acm = findUsbSerialInterfaces(tree.Roots(), "cdc_acm");
+    ASSERT_EQ(TtyNames(acm), std::vector<std::string>{"ttyACM0"});
+    EXPECT_EQ(acm[0].product, "Modem");
+}
+
+TEST(UsbSerialLookup, NoDevicesOrNoTreeFindsNothing) {
+    FakeSysfs tree;
+    tree.AddVirtualTty("tty0");
+    EXPECT_TRUE(findUsbSerialInterfaces(tree.Roots(), "ftdi_sio").empty());
+    EXPECT_TRUE(findUsbSerialInterfaces({tree.Root() + "/missing", "/dev"}, "ftdi_sio").empty());
+}
+
+TEST(FtdiDevices, SingleInterfaceConverterIsNamedByItsProductString) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-2", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].description, "FT232R USB UART");
+    EXPECT_EQ(devices[0].devicePath, tree.Root() + "/dev/ttyUSB0");
+}
+
+TEST(FtdiDevices, EachInterfaceOfADualChipGetsALetterFromItsNumber) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
+    tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB4");
+    tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB3");
+    tree.AddUsbDevice("1-3", "FT232R USB UART");
+    tree.AddUsbSerialTty("1-3", 0, "ftdi_sio", "ttyUSB5");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0].description, "Dual RS232-HS A");
+    EXPECT_EQ(devices[0].devicePath, tree.Root() + "/dev/ttyUSB3");
+    EXPECT_EQ(devices[1].description, "Dual RS232-HS B");
+    EXPECT_EQ(devices[1].devicePath, tree.Root() + "/dev/ttyUSB4");
+    EXPECT_EQ(devices[2].description, "FT232R USB UART");  // a single chip keeps its plain name
+}
+
+TEST(FtdiDevices, ChannelsAreLetteredByTheChipNotByWhatIsBound) {
+    // Channel A is held by a JTAG program: unbound, no tty. B is still B.
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "USB2.0 Hub", 1, "05e3:0610");
+    tree.AddUsbDevice("1-1.2", "Dual RS232-HS", 2, "0403:6010");
+    tree.AddUnboundInterface("1-1.2", 0);
+    tree.AddUsbSerialTty("1-1.2", 1, "ftdi_sio", "ttyUSB0");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].description, "Dual RS232-HS B");
+}
+
+TEST(FtdiDevices, ADeviceWithoutAProductStringIsNeverNamedAfterItsHub) {
+    // Two product-less single chips behind one hub: two nameless devices,
+    // not one dual chip called after the hub.
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "USB2.0 Hub", 1, "05e3:0610");
+    tree.AddUsbDevice("1-1.1", std::nullopt);
+    tree.AddUsbSerialTty("1-1.1", 0, "ftdi_sio", "ttyUSB0");
+    tree.AddUsbDevice("1-1.2", std::nullopt);
+    tree.AddUsbSerialTty("1-1.2", 0, "ftdi_sio", "ttyUSB1");
+    tree.AddUsbDevice("1-3", std::nullopt);  // straight on the root hub
+    tree.AddUsbSerialTty("1-3", 0, "ftdi_sio", "ttyUSB2");
+    auto const devices = listFtdiDevices(tree.Roots());
+    ASSERT_EQ(devices.size(), 3u);
+    for (auto const& device : devices) EXPECT_EQ(device.description, "") << device.devicePath;
+
+    auto const found = findUsbSerialInterfaces(tree.Roots(), "ftdi_sio");
+    EXPECT_NE(found[0].usbDevice, found[1].usbDevice);
+    EXPECT_EQ(found[0].vendorId + ":" + found[0].productId, "0403:6001");
+}
+
+TEST(FtdiDevices, ACp210xBridgeIsNoFtdiDevice) {
+    FakeSysfs tree;
+    tree.AddUsbDevice("1-1", "USB Serial");
+    tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB0");
+    EXPECT_TRUE(listFtdiDevices(tree.Roots()).empty());
+}
+
+}  // namespace
+
+}  // namespace fwsend::posix

@@ -1,0 +1,43 @@
+#include "tests/support/device_namespace.h"
+
+namespace {
+
+// $1 the fake tree, $2 the staging directory, then name/target pairs up to
+// "--", then the program and its arguments. /dev is built aside and moved
+// into place, since the targets live under the /dev it replaces. The run
+// gets a /run/lock of its own: its device names are the machine's too.
+constexpr char kScript[] =
+    "set -e\n"
+    "sys=$1; stage=$2; shift 2\n"
+    "mount --bind \"$sys\" /sys\n"
+    "if [ -d /run/lock ]; then mount -t tmpfs fwsend-test-lock /run/lock; fi\n"
+    "mount -t tmpfs fwsend-test-dev \"$stage\"\n"
+    "while [ \"$1\" != -- ]; do\n"
+    "  touch \"$stage/$1\"\n"
+    "  mount --bind \"$2\" \"$stage/$1\"\n"
+    "  shift 2\n"
+    "done\n"
+    "shift\n"
+    "mount --move \"$stage\" /dev\n"
+    "exec \"$@\"\n";
+
+}  // namespace
+
+RunResult RunWithDevices(const std::string& sysfsRoot, const std::string& stageDir,
+                         const std::vector<DeviceNode>& nodes, const std::vector<std::string>& argv,
+                         int timeoutMs) {
+    // unshare makes every mount private in the new namespace by default.
+    std::vector<std::string> command = {"/usr/bin/unshare", "--mount", "--propagation", "private",
+                                        "sh", "-c", kScript, "sh", sysfsRoot, stageDir};
+    for (auto const& node : nodes) {
+        command.push_back(node.name);
+        command.push_back(node.target);
+    }
+    command.push_back("--");
+    command.insert(command.end(), argv.begin(), argv.end());
+    return RunProgram(command, timeoutMs);
+}
+
+bool DeviceNamespacesWork(const std::string& sysfsRoot, const std::string& stageDir) {
+    return RunWithDevices(sysfsRoot, stageDir, {}, {"sh", "-c", "test -d /sys/class/tty"}, 10000).status == 0;
+}

@@ -1,0 +1,224 @@
+#include "upload/upload.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/scripted_com.h"
+#include "upload/upgrade_image.h"
+#include "tests/support/scratch_dir.h"
+
+namespace fwsend {
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+struct UploadRun {
+    int status;
+    std::string output;
+};
+
+// A clock that moves one millisecond each time it is asked.
+MillisecondClock TickingClock() {
+    auto ticks = std::make_shared<std::int64_t>(0);
+    return [ticks] { return ++*ticks; };
+}
+
+UploadRun RunUpload(ScriptedCom& com, const std::string& fileText,
+                    const InterruptCheck& interrupted = [] { return false; }) {
+    std::FILE* file = StreamOf(fileText);
+    testing::internal::CaptureStdout();
+    int status = Upload(com, file, TickingClock(), interrupted);
+    return {status, testing::internal::GetCapturedStdout()};
+}
+
+std::string ProgressLine(char spinner, int percent) {
+    return "\r                        \rTransferring.. " + std::string(1, spinner) + " " +
+           std::to_string(percent) + "% done.";
+}
+
+const std::string kSuccessEnd = "\rTransferring.. 100% done.  \nTarget updated successfully.\n";
+
+TEST(Upload, SendsEachFrameWholeAfterDrainingAndArmingTheVerdictTimeout) {
+    ScriptedCom com;
+    com.replies = {{FRAME_ACK}, {FRAME_ACK}};
+    UploadRun run = RunUpload(com, "0003aabbcc 0000");
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(com.log, (Log{"T1", "R0", "T4000", "W5", "R1", "T1", "R0", "T4000", "W2", "R1", "C"}));
+    EXPECT_EQ(com.written, (std::vector<std::vector<std::uint8_t>>{{0x00, 0x03, 0xaa, 0xbb, 0xcc}, {0x00, 0x00}}));
+    EXPECT_EQ(run.output, ProgressLine('-', 0) + ProgressLine('-', 71) + kSuccessEnd);
+}
+
+TEST(Upload, EmptyImageSendsNothingAndSucceeds) {
+    ScriptedCom com;
+    UploadRun run = RunUpload(com, "not hex at all");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(com.log, (Log{"C"}));
+    EXPECT_EQ(run.output, kSuccessEnd);
+}
+
+TEST(Upload, ThreeRejectionsThenAcceptanceResendsAndResetsTheCounter) {
+    ScriptedCom com;
+    // Frame one: rejected three times, then accepted. Frame two: the same
+    // again, which only works if the counter started over.
+    com.replies = {{0x13}, {0x13}, {0x13}, {FRAME_ACK}, {0x13}, {0x13}, {0x13}, {FRAME_ACK}};
+    UploadRun run = RunUpload(com, "0000 0000");
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(com.written.size(), 8u);
+    EXPECT_EQ(run.output, ProgressLine('-', 0) + ProgressLine('-', 0) + ProgressLine('\\', 0) +
+                              ProgressLine('\\', 0) + ProgressLine('|', 50) + ProgressLine('|', 50) +
+                              ProgressLine('/', 50) + ProgressLine('/', 50) + kSuccessEnd);
+}
+
+TEST(Upload, FourthRejectionOfOneFrameEndsTheRun) {
+    ScriptedCom com;
+    com.replies = {{0x13}, {0x00}, {0xff}, {0x13}, {FRAME_ACK}};
+    UploadRun run = RunUpload(com, "0000");
+
+    EXPECT_EQ(run.status, -1);
+    EXPECT_EQ(com.written.size(), 4u);
+    EXPECT_EQ(com.log.back(), "C");
+    EXPECT_EQ(run.output.substr(run.output.size() - 26), "\nCRC error. File damaged.\n");
+}
+
+TEST(Upload, MissingOrFailedVerdictMeansTheTargetIsNotResponding) {
+    for (bool readsFail : {false, true}) {
+        ScriptedCom com;
+        com.readsFail = readsFail;
+        UploadRun run = RunUpload(com, "0000");
+        EXPECT_EQ(run.status, -1);
+        EXPECT_EQ(run.output, ProgressLine('-', 0) + "\nFailed: Target is not responding.\n");
+        EXPECT_EQ(com.closeCalls, 1);
+    }
+}
+
+TEST(Upload, StaleBytesAreDrainedAndNeverTakenAsTheVerdict) {
+    ScriptedCom com;
+    com.pending = {0x13, 0x13};                          // noise before the first frame
+    com.replies = {{FRAME_ACK, 0x13, 0x13, 0x13}, {FRAME_ACK}};  // extra bytes after a verdict
+    UploadRun run = RunUpload(com, "0000 0000");
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(com.written.size(), 2u);
+    EXPECT_EQ(com.log, (Log{"T1", "R1", "R1", "R0", "T4000", "W2", "R1", "T1", "R1", "R1", "R1", "R0",
+                            "T4000", "W2", "R1", "C"}));
+}
+
+TEST(Upload, ALineThatNeverFallsSilentFailsInsteadOfDrainingForever) {
+    ScriptedCom com;
+    com.babbling = true;
+    UploadRun run = RunUpload(com, "0000");
+
+    EXPECT_EQ(run.status, -1);
+    EXPECT_TRUE(com.written.empty());
+    EXPECT_EQ(run.output, "\nFailed: Target keeps sending, the line does not settle.\n");
+    EXPECT_EQ(com.closeCalls, 1);
+}
+
+TEST(Upload, AnInterruptEndsTheRunThroughItsFailureEnd) {
+    // Ctrl-C during the first verdict wait: the read gives up, and the run
+    // says why instead of blaming the target; the second frame is never sent.
+    ScriptedCom com;
+    UploadRun run = RunUpload(com, "0000 0000", [&com] { return !com.written.empty(); });
+    EXPECT_EQ(run.status, -1);
+    EXPECT_EQ(run.output, ProgressLine('-', 0) + "\nFailed: Interrupted.\n");
+    EXPECT_EQ(com.written.size(), 1u);
+    EXPECT_EQ(com.closeCalls, 1);
+}
+
+#ifdef __GLIBC__
+// A stream that holds "0002 abcd" and then fails, as a file on a failing disk
+// or a vanished network share does.
+ssize_t ReadThenFail(void* cookie, char* buffer, size_t size) {
+    auto* left = static_cast<std::string*>(cookie);
+    if (left->empty()) {
+        errno = EIO;
+        return -1;
+    }
+    const size_t n = std::min(size, left->size());
+    std::memcpy(buffer, left->data(), n);
+    left->erase(0, n);
+    return static_cast<ssize_t>(n);
+}
+
+TEST(Upload, AReadErrorPartWayIsNoEndOfFileAndNothingIsSent) {
+    std::string data = "0002 abcd ";
+    cookie_io_functions_t io{};
+    io.read = ReadThenFail;
+    std::FILE* file = fopencookie(&data, "r", io);
+    ASSERT_NE(file, nullptr);
+    ScriptedCom com;
+    testing::internal::CaptureStdout();
+    const int status = Upload(com, file, TickingClock(), [] { return false; });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Upgrade file could not be read to its end.\n");
+    EXPECT_EQ(status, -1);
+    EXPECT_TRUE(com.written.empty());
+    EXPECT_EQ(com.closeCalls, 1);
+}
+#endif
+
+TEST(Upload, PercentagesAreTruncatedNeverRounded) {
+    // 1000 bytes in frames of 250, 748 and 2: 25 % and then 99.8 %, shown as 99.
+    std::string text;
+    auto frame = [&text](int size) {
+        int payload = size - 2;
+        char header[8];
+        std::snprintf(header, sizeof header, "%02x%02x", payload >> 8, payload & 0xff);
+        text += header;
+        for (int i = 0; i < payload; ++i) text += "ee";
+    };
+    frame(250);
+    frame(748);
+    frame(2);
+    ScriptedCom com;
+    com.replies = {{FRAME_ACK}, {FRAME_ACK}, {FRAME_ACK}};
+    UploadRun run = RunUpload(com, text);
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, ProgressLine('-', 0) + ProgressLine('-', 25) + ProgressLine('\\', 99) + kSuccessEnd);
+}
+
+TEST(Upload, SpinnerTurnsOnEverySendAndStartsOverAfterEight) {
+    ScriptedCom com;
+    for (int i = 0; i < 9; ++i) com.replies.push_back({FRAME_ACK});
+    std::string text;
+    for (int i = 0; i < 9; ++i) text += "0000";
+    UploadRun run = RunUpload(com, text);
+
+    std::string spinners;
+    for (std::size_t at = 0; (at = run.output.find("Transferring.. ", at)) != std::string::npos; at += 15)
+        spinners += run.output[at + 15];
+    EXPECT_EQ(spinners, "--\\\\||//-1");  // the last is the 100 % line
+}
+
+TEST(Upload, BadImagesAreRefusedBeforeAnyByteIsSent) {
+    std::string tooLarge;
+    for (int i = 0; i <= IMAGE_CAPACITY; ++i) tooLarge += "00";
+    const struct {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"0005aabb", "Error: Upgrade file damaged: the frame at offset 0 runs past the end of the data.\n"},
+        {"0001aa 00", "Error: Upgrade file damaged: the frame at offset 3 runs past the end of the data.\n"},
+        {tooLarge, "Error: Upgrade file holds more than 262144 bytes.\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedCom com;
+        com.replies = {{FRAME_ACK}, {FRAME_ACK}};
+        UploadRun run = RunUpload(com, c.text);
+        EXPECT_EQ(run.status, -1);
+        EXPECT_EQ(run.output, c.message);
+        EXPECT_EQ(com.log, (Log{"C"}));
+    }
+}
+
+}  // namespace
+
+}  // namespace fwsend
