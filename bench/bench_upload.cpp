@@ -9,13 +9,13 @@
 // the tool's CPU time as a share of wall time, and the paced total against
 // the wire time plus the nominal drain waits. The exit status judges the
 // built fwsend: 0 when its paced total is within 1 % and its CPU time below
-// 2 % of wall time, 1 when not, 2 when an upload failed.
+// 2 % of the paced run's wall time, 1 when not, 2 when an upload failed.
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -27,8 +27,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "bench_support.h"
-#include "unique_fd.h"
+#include "bench/bench_support.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sim_target_process.h"
+#include "tools/unique_fd.h"
 
 namespace {
 
@@ -70,14 +72,14 @@ double ProcessCpuSeconds() {
 // The same exchange as fwsend's, done here over the pty with nothing else
 // around it: drain (a 1-byte read, then a 2 ms wait), frame, verdict. What it
 // costs beyond the drain's wait is what this machine's pty and scheduler cost.
-Run MinimalClient(const std::string& slavePath, const std::vector<std::uint8_t>& image) {
+Run MinimalClient(const std::string& slavePath, const Bytes& image) {
     Run run;
     UniqueFd port(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
     termios settings{};
     if (!port.Valid() || tcgetattr(port.Get(), &settings) != 0) return run;
     cfmakeraw(&settings);
     if (tcsetattr(port.Get(), TCSANOW, &settings) != 0) return run;
-    const double start = Now();
+    const double start = MonotonicSeconds();
     const double cpuStart = ProcessCpuSeconds();
     for (std::size_t pos = 0; pos < image.size(); pos += kFrameBytes) {
         std::uint8_t byte = 0;
@@ -91,7 +93,7 @@ Run MinimalClient(const std::string& slavePath, const std::vector<std::uint8_t>&
         pollfd in{port.Get(), POLLIN, 0};
         if (poll(&in, 1, 8000) <= 0 || ::read(port.Get(), &byte, 1) != 1 || byte != 0x11) return run;
     }
-    run.wall = Now() - start;
+    run.wall = MonotonicSeconds() - start;
     run.cpu = ProcessCpuSeconds() - cpuStart;
     run.ok = true;
     run.exitStatus = 0;
@@ -100,20 +102,17 @@ Run MinimalClient(const std::string& slavePath, const std::vector<std::uint8_t>&
 
 // One upload to a fresh target, by fwsend or (none given) by MinimalClient;
 // false, with a message, when it did not go through whole.
-bool Measure(const std::string& fwsend, const std::vector<std::string>& targetOptions, const std::string& dir,
-             const std::string& imageFile, const std::vector<std::uint8_t>& image, Series& series) {
-    const std::string received = dir + "/received.bin";
-    Run run;
-    {
-        Target target(targetOptions, received);
-        if (target.SlavePath().empty()) {
-            std::printf("the simulated target did not start\n");
-            return false;
-        }
-        run = fwsend.empty() ? MinimalClient(target.SlavePath(), image)
-                             : Upload(fwsend, imageFile, target.SlavePath());
+bool Measure(const std::string& fwsend, const std::vector<std::string>& targetOptions,
+             const std::string& imageFile, const Bytes& image, Series& series) {
+    SimTarget target;
+    if (!target.Start(targetOptions)) {
+        std::printf("the simulated target did not start\n");
+        return false;
     }
-    if (!run.ok || !SameBytes(received, image)) {
+    const Run run = fwsend.empty() ? MinimalClient(target.SlavePath(), image)
+                                   : Upload(fwsend, imageFile, target.SlavePath());
+    target.Stop();  // its file of accepted frames is complete once it has ended
+    if (!run.ok || target.ReceivedBytes() != image) {
         std::printf("%s: the upload failed or the target's frames differ from the image\n",
                     fwsend.empty() ? "minimal client" : fwsend.c_str());
         return false;
@@ -155,14 +154,12 @@ int main(int argc, char** argv) {
     // The minimal client's waits end on time, not up to the default 50 us late.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
-    char pattern[] = "/tmp/fwsend_bench_XXXXXX";
-    if (!mkdtemp(pattern)) return 2;
-    const std::string dir = pattern;
-    const std::vector<std::uint8_t> image = MakeImage(1);
-    const std::vector<std::uint8_t> empty;
-    const std::string imageFile = dir + "/image.txt";
-    const std::string emptyFile = dir + "/empty.txt";
-    bool ok = WriteHexFile(imageFile, image) && WriteHexFile(emptyFile, empty);
+    const ScratchDir dir;
+    const Bytes image = BenchImage(1);
+    const Bytes empty;
+    const std::string imageFile = dir.File("image.txt");
+    const std::string emptyFile = dir.File("empty.txt");
+    bool ok = !dir.Path().empty() && WriteUpgradeFile(imageFile, image) && WriteUpgradeFile(emptyFile, empty);
     std::printf("fwsend-bench: %d frames of %d bytes (%zu bytes); load average %.2f\n", kFrames, kFrameBytes,
                 image.size(), LoadAverage());
     std::fflush(stdout);
@@ -176,13 +173,11 @@ int main(int argc, char** argv) {
     for (int round = 0; ok && round < kRepeats; ++round) {
         for (Subject& s : subjects) {
             const bool client = s.fwsend.empty();
-            ok = ok && (client || Measure(s.fwsend, unpaced, dir, emptyFile, empty, s.startup)) &&
-                 Measure(s.fwsend, unpaced, dir, imageFile, image, s.fast) &&
-                 Measure(s.fwsend, pace, dir, imageFile, image, s.paced);
+            ok = ok && (client || Measure(s.fwsend, unpaced, emptyFile, empty, s.startup)) &&
+                 Measure(s.fwsend, unpaced, imageFile, image, s.fast) &&
+                 Measure(s.fwsend, pace, imageFile, image, s.paced);
         }
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
     if (!ok) return 2;
 
     const double nominalTotal = PacedNominalSeconds(image.size());
@@ -204,15 +199,22 @@ int main(int argc, char** argv) {
         std::printf("  fwsend %c: %s%s\n", static_cast<char>('A' + i), subjects[i].fwsend.c_str(),
                     i == 0 ? " (judged)" : "");
 
+    // The CPU share is judged on the paced run, where the line runs at the
+    // wire's speed as it does on a board; the unpaced run's cost shows in
+    // the overhead per frame. The minimal client's paced total shows what
+    // the pseudo-terminal and the simulated target add on their own.
     const Subject& judged = subjects[0];
+    const Subject& client = subjects.back();
     const double pacedOff = Percent(judged.paced.best.wall - nominalTotal, nominalTotal);
-    const double cpuShare = Percent(judged.fast.best.cpu, judged.fast.best.wall);
+    const double clientOff = Percent(judged.paced.best.wall - client.paced.best.wall, client.paced.best.wall);
+    const double cpuShare = Percent(judged.paced.best.cpu, judged.paced.best.wall);
     const bool pacedMet = std::fabs(pacedOff) <= kPacedLimitPercent;
     const bool cpuMet = cpuShare < kCpuLimitPercent;
     std::printf("\nfwsend A, best runs:\n");
-    std::printf("  paced total within %.0f %% of wire time + nominal drain waits: %s (%+.2f %%)\n",
-                kPacedLimitPercent, pacedMet ? "met" : "NOT met", pacedOff);
-    std::printf("  CPU time below %.0f %% of wall time (unpaced): %s (%.2f %%)\n", kCpuLimitPercent,
+    std::printf("  paced total within %.0f %% of wire time + nominal drain waits: %s (%+.2f %%; %+.2f %% against\n"
+                "  the minimal client's)\n",
+                kPacedLimitPercent, pacedMet ? "met" : "NOT met", pacedOff, clientOff);
+    std::printf("  CPU time below %.0f %% of wall time (paced): %s (%.2f %%)\n", kCpuLimitPercent,
                 cpuMet ? "met" : "NOT met", cpuShare);
     return pacedMet && cpuMet ? 0 : 1;
 }

@@ -4,7 +4,7 @@
 #include <iterator>
 
 bool SimTarget::Start(const std::vector<std::string>& options) {
-    std::vector<std::string> argv{FWSEND_TARGET_PATH, "--out", scratch_.File("received.bin")};
+    std::vector<std::string> argv{FWSEND_TARGET_PATH, "--out", ReceivedFile()};
     argv.insert(argv.end(), options.begin(), options.end());
     process_ = ChildProcess::Spawn(argv, scratch_.File("stderr.txt"));
     return process_.Running() && process_.ReadLine(slavePath_, 5000) && !slavePath_.empty();
@@ -13,7 +13,7 @@ bool SimTarget::Start(const std::vector<std::string>& options) {
 int SimTarget::Stop() { return process_.Stop(); }
 
 std::vector<std::uint8_t> SimTarget::ReceivedBytes() const {
-    std::ifstream in(scratch_.File("received.bin"), std::ios::binary);
+    std::ifstream in(ReceivedFile(), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

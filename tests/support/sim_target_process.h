@@ -20,6 +20,8 @@ public:
     const std::string& SlavePath() const { return slavePath_; }
     // The -COM argument that names this target's port.
     std::string PortArgument() const { return "-COM" + slavePath_; }
+    // The file the target stores accepted frames in, as it goes.
+    std::string ReceivedFile() const { return scratch_.File("received.bin"); }
     // Accepted frames as the target stored them, length bytes included.
     std::vector<std::uint8_t> ReceivedBytes() const;
     // The stats line it prints on stderr when it ends (call Stop first).

@@ -4,9 +4,8 @@
 #include <fstream>
 #include <numeric>
 
-Bytes MakeImage(const std::vector<std::size_t>& payloadLengths) {
+Bytes MakeImage(const std::vector<std::size_t>& payloadLengths, std::uint32_t seed) {
     Bytes image;
-    std::uint32_t seed = 2463534242u;
     for (std::size_t length : payloadLengths) {
         image.push_back(static_cast<std::uint8_t>(length >> 8));
         image.push_back(static_cast<std::uint8_t>(length & 0xFF));

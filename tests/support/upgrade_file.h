@@ -8,8 +8,9 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Frames with these payload lengths and deterministic payload bytes, laid end to end.
-Bytes MakeImage(const std::vector<std::size_t>& payloadLengths);
+// Frames with these payload lengths and deterministic payload bytes, laid end
+// to end; another (non-zero) seed gives other bytes.
+Bytes MakeImage(const std::vector<std::size_t>& payloadLengths, std::uint32_t seed = 2463534242u);
 // Writes bytes as two-digit hex pairs, 32 to a line.
 bool WriteUpgradeFile(const std::string& path, const Bytes& bytes);
 // Reads a file of hex pairs separated by white space (such as the sample image).
