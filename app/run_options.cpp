@@ -14,10 +14,9 @@ struct BaudOption {
 };
 
 constexpr BaudOption kBaudOptions[] = {
-    {"-256000", 256000}, {"-128000", 128000}, {"-115200", 115200}, {"-57600", 57600},
-    {"-56000", 56000},   {"-38400", 38400},   {"-19200", 19200},   {"-14400", 14400},
-    {"-9600", 9600},     {"-4800", 4800},     {"-2400", 2400},     {"-1200", 1200},
-    {"-600", 600},       {"-300", 300},       {"-110", 110},
+    {"-256000", 256000}, {"-128000", 128000}, {"-115200", 115200}, {"-57600", 57600}, {"-56000", 56000},
+    {"-38400", 38400},   {"-19200", 19200},   {"-14400", 14400},   {"-9600", 9600},   {"-4800", 4800},
+    {"-2400", 2400},     {"-1200", 1200},     {"-600", 600},       {"-300", 300},     {"-110", 110},
 };
 
 bool Contains(const char* text, const char* part) { return std::strstr(text, part) != nullptr; }
@@ -51,8 +50,7 @@ std::int32_t BaudFromArgument(const char* argument) {
     return 0;
 }
 
-ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& options,
-                           const char** badArgument) {
+ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& options, const char** badArgument) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         bool fits = true;

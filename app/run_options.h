@@ -27,8 +27,7 @@ enum class ParseResult {
 
 // Fills options from argv[1..argc-1]; later arguments overwrite earlier ones.
 // A value longer than kMaxNameLength is refused, never cut.
-ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& options,
-                           const char** badArgument);
+ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& options, const char** badArgument);
 
 // The baud rate an argument names exactly ("-115200" gives 115200), or 0.
 std::int32_t BaudFromArgument(const char* argument);

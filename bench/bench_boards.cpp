@@ -10,16 +10,15 @@
 // distinct and the ninth fwsend was refused the port in use; 1 when one of
 // these fails, 2 when the run could not be set up.
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
-#include <chrono>
 #include <thread>
 #include <vector>
-
 
 #include "bench/bench_support.h"
 #include "tests/support/scratch_dir.h"
@@ -52,7 +51,8 @@ bool WaitForFirstFrame(const std::string& path) {
 bool SecondOpenRefused(const std::string& imageFile, const std::string& slavePath) {
     const RunResult run =
         RunProgram({FWSEND_PATH, "-F" + imageFile, "-COM" + slavePath, "-" + std::to_string(kBaud)});
-    const bool refused = run.status == 255 && run.output.find("in use or does not exist.") != std::string::npos;
+    const bool refused =
+        run.status == 255 && run.output.find("in use or does not exist.") != std::string::npos;
     std::printf("a second fwsend on %s: exit status %d after %.3f s, %s\n", slavePath.c_str(), run.status,
                 run.seconds, refused ? "refused the port in use" : "NOT refused");
     return refused;
@@ -105,8 +105,8 @@ int main() {
         starts[i] = MonotonicSeconds();
         uploads[i] = StartUpload(FWSEND_PATH, imageFiles[i], targets[i].SlavePath());
     }
-    const bool secondRefused =
-        WaitForFirstFrame(targets[0].ReceivedFile()) && SecondOpenRefused(imageFiles[1], targets[0].SlavePath());
+    const bool secondRefused = WaitForFirstFrame(targets[0].ReceivedFile()) &&
+                               SecondOpenRefused(imageFiles[1], targets[0].SlavePath());
     // Each upload is timed to the moment it ends, whichever ends first: a
     // look at each every 5 ms, well inside the 5 % asked of a 28 s upload.
     for (int left = kBoards; left > 0;) {

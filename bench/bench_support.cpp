@@ -17,9 +17,7 @@ double LoadAverage() {
     return getloadavg(&load, 1) == 1 ? load : -1;
 }
 
-Bytes BenchImage(std::uint32_t seed) {
-    return MakeImage(std::vector<std::size_t>(kFrames, kPayload), seed);
-}
+Bytes BenchImage(std::uint32_t seed) { return MakeImage(std::vector<std::size_t>(kFrames, kPayload), seed); }
 
 double PacedNominalSeconds(std::size_t imageBytes) {
     const std::size_t frames = imageBytes / kFrameBytes;
@@ -27,10 +25,10 @@ double PacedNominalSeconds(std::size_t imageBytes) {
     return wire + static_cast<double>(frames) * kDrainWaitPerFrame;
 }
 
-ChildProcess StartUpload(const std::string& fwsend, const std::string& imageFile, const std::string& slavePath,
-                         ChildProcess::Stdout stdoutTo) {
-    return ChildProcess::Spawn({fwsend, "-F" + imageFile, "-COM" + slavePath, "-" + std::to_string(kBaud)}, "",
-                               stdoutTo);
+ChildProcess StartUpload(const std::string& fwsend, const std::string& imageFile,
+                         const std::string& slavePath, ChildProcess::Stdout stdoutTo) {
+    return ChildProcess::Spawn({fwsend, "-F" + imageFile, "-COM" + slavePath, "-" + std::to_string(kBaud)},
+                               "", stdoutTo);
 }
 
 Run RunOf(const ChildProcess& upload, int exitStatus, double start) {

@@ -38,7 +38,8 @@ struct Run {
 };
 
 // Starts fwsend uploading imageFile through -COM<slavePath> at kBaud.
-ChildProcess StartUpload(const std::string& fwsend, const std::string& imageFile, const std::string& slavePath,
+ChildProcess StartUpload(const std::string& fwsend, const std::string& imageFile,
+                         const std::string& slavePath,
                          ChildProcess::Stdout stdoutTo = ChildProcess::Stdout::Discard);
 
 // The run of a reaped upload started at start (MonotonicSeconds()).

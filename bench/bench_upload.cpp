@@ -211,9 +211,10 @@ int main(int argc, char** argv) {
     const bool pacedMet = std::fabs(pacedOff) <= kPacedLimitPercent;
     const bool cpuMet = cpuShare < kCpuLimitPercent;
     std::printf("\nfwsend A, best runs:\n");
-    std::printf("  paced total within %.0f %% of wire time + nominal drain waits: %s (%+.2f %%; %+.2f %% against\n"
-                "  the minimal client's)\n",
-                kPacedLimitPercent, pacedMet ? "met" : "NOT met", pacedOff, clientOff);
+    std::printf(
+        "  paced total within %.0f %% of wire time + nominal drain waits: %s (%+.2f %%; %+.2f %% against\n"
+        "  the minimal client's)\n",
+        kPacedLimitPercent, pacedMet ? "met" : "NOT met", pacedOff, clientOff);
     std::printf("  CPU time below %.0f %% of wall time (paced): %s (%.2f %%)\n", kCpuLimitPercent,
                 cpuMet ? "met" : "NOT met", cpuShare);
     return pacedMet && cpuMet ? 0 : 1;

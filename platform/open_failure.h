@@ -14,8 +14,8 @@ std::string DescribeOpenFailure();
 
 #ifndef _WIN32
 // Where the POSIX layers leave that reason. Each open starts by clearing it.
-void clearOpenFailure();
-void noteOpenFailure(std::string reason);
+void ClearOpenFailure();
+void NoteOpenFailure(std::string reason);
 #endif
 
 }  // namespace fwsend

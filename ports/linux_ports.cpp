@@ -1,8 +1,8 @@
 #include "ports/linux_ports.h"
 
+#include "platform/posix/usb/sysfs_files.h"
 #include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/port_name.h"
-#include "platform/posix/usb/sysfs_files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,20 +24,17 @@ namespace {
 
 constexpr char kCp210xDriver[] = "cp210x";
 
-bool startsWith(const std::string& text, const char* prefix)
-{
+bool StartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
 // The driver that serves a tty: the first one bound on the way up from its
 // device, passing the serial core's own port and controller devices (bus
 // serial-base, kernels from 6.5 on).
-std::string driverOf(const std::string& deviceDir, const std::string& sysfsRoot)
-{
-    for (std::string dir = deviceDir; dir.size() > sysfsRoot.size(); dir = parentOf(dir)) {
-        auto const driver = linkLeaf(dir + "/driver");
-        if (driver && linkLeaf(dir + "/subsystem") != std::string("serial-base"))
-            return *driver;
+std::string DriverOf(const std::string& deviceDir, const std::string& sysfsRoot) {
+    for (std::string dir = deviceDir; dir.size() > sysfsRoot.size(); dir = ParentOf(dir)) {
+        const auto driver = LinkLeaf(dir + "/driver");
+        if (driver && LinkLeaf(dir + "/subsystem") != std::string("serial-base")) return *driver;
     }
     return {};
 }
@@ -45,78 +42,66 @@ std::string driverOf(const std::string& deviceDir, const std::string& sysfsRoot)
 // The chip type in the tty's "type" attribute, which the serial core shows
 // as TIOCGSERIAL reports it (PORT_* of <linux/serial.h>): 0, unknown, is a
 // port the 8250 driver reserved where no UART answered.
-std::string uartName(long type)
-{
-    static const char* const names[] = {"unknown", "8250",    "16450",   "16550",  "16550A",
-                                        "Cirrus",  "16650",   "16650V2", "16750",  "Startech",
-                                        "16C950",  "16654",   "16850",   "RSA"};
-    if (type >= 0 && type < static_cast<long>(sizeof names / sizeof names[0]))
-        return names[type];
+std::string UartName(long type) {
+    static const char* const kNames[] = {"unknown", "8250",  "16450",   "16550", "16550A",
+                                         "Cirrus",  "16650", "16650V2", "16750", "Startech",
+                                         "16C950",  "16654", "16850",   "RSA"};
+    if (type >= 0 && type < static_cast<long>(sizeof kNames / sizeof kNames[0])) return kNames[type];
     return "type " + std::to_string(type);
 }
 
 // The shortest -COM option that fwsend maps to this tty: COMn for ttyS(n-1),
 // else COM and the name.
-std::string comOptionFor(const std::string& ttyName)
-{
+std::string ComOptionFor(const std::string& ttyName) {
     std::string const device = "/dev/" + ttyName;
-    if (startsWith(ttyName, "ttyS")) {
+    if (StartsWith(ttyName, "ttyS")) {
         char* end = nullptr;
-        unsigned long const number = std::strtoul(ttyName.c_str() + 4, &end, 10);
+        const unsigned long number = std::strtoul(ttyName.c_str() + 4, &end, 10);
         std::string const numbered = "COM" + std::to_string(number + 1);
-        if (*end == '\0' && end != ttyName.c_str() + 4 && devicePathForPortName(numbered) == device)
+        if (*end == '\0' && end != ttyName.c_str() + 4 && DevicePathForPortName(numbered) == device)
             return "-" + numbered;
     }
-    if (devicePathForPortName("COM" + ttyName) == device)
-        return "-COM" + ttyName;
+    if (DevicePathForPortName("COM" + ttyName) == device) return "-COM" + ttyName;
     return {};
 }
 
-std::optional<PortEntry> serialPort(const DeviceRoots& roots, const std::string& sysfsRoot,
-                                    const std::string& ttyName)
-{
-    bool const onBoard = startsWith(ttyName, "ttyS");
-    if (!onBoard && !startsWith(ttyName, "ttyUSB") && !startsWith(ttyName, "ttyACM"))
-        return std::nullopt;
+std::optional<PortEntry> SerialPort(const DeviceRoots& roots, const std::string& sysfsRoot,
+                                    const std::string& ttyName) {
+    const bool onBoard = StartsWith(ttyName, "ttyS");
+    if (!onBoard && !StartsWith(ttyName, "ttyUSB") && !StartsWith(ttyName, "ttyACM")) return std::nullopt;
     std::string const classDir = roots.sysfs + "/class/tty/" + ttyName;
-    auto const device = canonicalPath(classDir + "/device");
-    if (!device)
-        return std::nullopt;  // no device behind it
+    const auto device = CanonicalPath(classDir + "/device");
+    if (!device) return std::nullopt;  // no device behind it
     PortEntry entry;
     entry.device = roots.dev + "/" + ttyName;
-    if (!pathExists(entry.device))
-        return std::nullopt;
+    if (!PathExists(entry.device)) return std::nullopt;
     if (onBoard) {
-        if (auto const type = readSysfsAttribute(classDir + "/type")) {
-            long const number = std::strtol(type->c_str(), nullptr, 10);
-            if (number == 0)
-                return std::nullopt;  // a port the driver reserved, with no UART
-            entry.uart = uartName(number);
+        if (const auto type = ReadSysfsAttribute(classDir + "/type")) {
+            const long number = std::strtol(type->c_str(), nullptr, 10);
+            if (number == 0) return std::nullopt;  // a port the driver reserved, with no UART
+            entry.uart = UartName(number);
         }
     }
-    entry.driver = driverOf(*device, sysfsRoot);
-    entry.comOption = comOptionFor(ttyName);
+    entry.driver = DriverOf(*device, sysfsRoot);
+    entry.comOption = ComOptionFor(ttyName);
     return entry;
 }
 
-std::string ttyNameOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
+std::string TtyNameOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
 
 // The USB device's ids and product string, from the same lookup that opens
 // the converters.
-void addUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots)
-{
+void AddUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::set<std::string> drivers;
-    for (auto const& entry : entries)
-        if (!startsWith(ttyNameOf(entry), "ttyS") && !entry.driver.empty())
-            drivers.insert(entry.driver);
+    for (const auto& entry : entries)
+        if (!StartsWith(TtyNameOf(entry), "ttyS") && !entry.driver.empty()) drivers.insert(entry.driver);
     std::map<std::string, UsbSerialInterface> byTty;
-    for (auto const& driver : drivers)
-        for (auto& interface : findUsbSerialInterfaces(roots, driver))
+    for (const auto& driver : drivers)
+        for (auto& interface : FindUsbSerialInterfaces(roots, driver))
             byTty.emplace(interface.ttyName, std::move(interface));
     for (auto& entry : entries) {
-        auto const found = byTty.find(ttyNameOf(entry));
-        if (found == byTty.end())
-            continue;
+        const auto found = byTty.find(TtyNameOf(entry));
+        if (found == byTty.end()) continue;
         entry.vendorId = found->second.vendorId;
         entry.productId = found->second.productId;
         entry.product = found->second.product;
@@ -124,25 +109,22 @@ void addUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots)
 }
 
 // The -T1 and -T2 descriptions, each from the list its transport searches.
-void addDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots)
-{
+void AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::map<std::string, DescribedLink> byDevice;
-    for (auto const& ftdi : listFtdiDevices(roots))
+    for (const auto& ftdi : ListFtdiDevices(roots))
         byDevice[ftdi.devicePath] = DescribedLink{1, ftdi.description};
-    for (auto const& bridge : findUsbSerialInterfaces(roots, kCp210xDriver))
+    for (const auto& bridge : FindUsbSerialInterfaces(roots, kCp210xDriver))
         byDevice[bridge.devicePath] = DescribedLink{2, bridge.product};
     for (auto& entry : entries) {
-        auto const found = byDevice.find(entry.device);
-        if (found != byDevice.end())
-            entry.link = found->second;
+        const auto found = byDevice.find(entry.device);
+        if (found != byDevice.end()) entry.link = found->second;
     }
     // Both transports try devices of equal description in this same order.
     for (auto& entry : entries) {
-        if (!entry.link)
-            continue;
+        if (!entry.link) continue;
         unsigned before = 0, all = 0;
         bool seenSelf = false;
-        for (auto const& other : entries) {
+        for (const auto& other : entries) {
             if (&other == &entry)
                 seenSelf = true;
             else if (other.link && other.link->type == entry.link->type &&
@@ -156,26 +138,21 @@ void addDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots
     }
 }
 
-} // namespace
+}  // namespace
 
-std::vector<PortEntry> listLinuxPorts(const DeviceRoots& roots)
-{
+std::vector<PortEntry> ListLinuxPorts(const DeviceRoots& roots) {
     std::vector<PortEntry> entries;
-    auto const sysfsRoot = canonicalPath(roots.sysfs);
-    if (!sysfsRoot)
-        return entries;
+    const auto sysfsRoot = CanonicalPath(roots.sysfs);
+    if (!sysfsRoot) return entries;
     std::unique_ptr<DIR, int (*)(DIR*)> ttys(::opendir((roots.sysfs + "/class/tty").c_str()), ::closedir);
-    if (!ttys)
-        return entries;
-    while (dirent const* item = ::readdir(ttys.get())) {
-        if (auto entry = serialPort(roots, *sysfsRoot, item->d_name))
-            entries.push_back(std::move(*entry));
+    if (!ttys) return entries;
+    while (const dirent* item = ::readdir(ttys.get())) {
+        if (auto entry = SerialPort(roots, *sysfsRoot, item->d_name)) entries.push_back(std::move(*entry));
     }
-    std::sort(entries.begin(), entries.end(), [](auto const& a, auto const& b) {
-        return naturalLess(ttyNameOf(a), ttyNameOf(b));
-    });
-    addUsbDetails(entries, roots);
-    addDescribedLinks(entries, roots);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return NaturalLess(TtyNameOf(a), TtyNameOf(b)); });
+    AddUsbDetails(entries, roots);
+    AddDescribedLinks(entries, roots);
     return entries;
 }
 

@@ -15,6 +15,6 @@ namespace fwsend {
 // and CP210x converters the -D description that fwsend matches, ranked in
 // the order in which fwsend tries devices of equal description. The state
 // is left Unknown (see port_state.h).
-std::vector<PortEntry> listLinuxPorts(const posix::DeviceRoots& roots);
+std::vector<PortEntry> ListLinuxPorts(const posix::DeviceRoots& roots);
 
 }  // namespace fwsend

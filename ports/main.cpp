@@ -26,13 +26,12 @@ constexpr const char kUsage[] =
     "\n"
     "  --json   the same as a JSON array, for scripts\n";
 
-std::vector<PortEntry> attachedPorts()
-{
+std::vector<PortEntry> AttachedPorts() {
 #ifdef _WIN32
-    return listWindowsPorts();
+    return ListWindowsPorts();
 #else
-    auto entries = listLinuxPorts(posix::DeviceRoots{});
-    findPortStates(entries);
+    auto entries = ListLinuxPorts(posix::DeviceRoots{});
+    FindPortStates(entries);
     return entries;
 #endif
 }
@@ -40,8 +39,7 @@ std::vector<PortEntry> attachedPorts()
 }  // namespace
 }  // namespace fwsend
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     using namespace fwsend;
     bool asJson = false;
     for (int i = 1; i < argc; ++i) {
@@ -55,10 +53,10 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    auto const entries = attachedPorts();
+    const auto entries = AttachedPorts();
     if (asJson)
-        printPortJson(stdout, entries);
+        PrintPortJson(stdout, entries);
     else
-        printPortTable(stdout, entries);
+        PrintPortTable(stdout, entries);
     return 0;
 }

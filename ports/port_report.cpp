@@ -12,72 +12,56 @@ constexpr std::size_t kLongestOptionValue = 99;
 
 // Double quotes, unless the text holds a character a shell still expands
 // between them; then single quotes.
-std::string shellQuoted(const std::string& text)
-{
-    if (text.find_first_of("\"$`\\!") == std::string::npos)
-        return '"' + text + '"';
+std::string ShellQuoted(const std::string& text) {
+    if (text.find_first_of("\"$`\\!") == std::string::npos) return '"' + text + '"';
     std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
-std::string ordinal(unsigned n)
-{
-    char const* suffix = (n % 100 >= 11 && n % 100 <= 13) ? "th"
-                         : n % 10 == 1                     ? "st"
-                         : n % 10 == 2                     ? "nd"
-                         : n % 10 == 3                     ? "rd"
-                                                           : "th";
+std::string Ordinal(unsigned n) {
+    const char* suffix = (n % 100 >= 11 && n % 100 <= 13) ? "th"
+                         : n % 10 == 1                    ? "st"
+                         : n % 10 == 2                    ? "nd"
+                         : n % 10 == 3                    ? "rd"
+                                                          : "th";
     return std::to_string(n) + suffix;
 }
 
-std::string options(const PortEntry& entry)
-{
+std::string Options(const PortEntry& entry) {
     std::string text = entry.comOption;
     if (entry.link) {
-        std::string const described = describedOption(*entry.link);
-        if (!described.empty())
-            text += (text.empty() ? "" : "  or  ") + described;
+        std::string const described = DescribedOption(*entry.link);
+        if (!described.empty()) text += (text.empty() ? "" : "  or  ") + described;
     }
     return text;
 }
 
-std::string details(const PortEntry& entry)
-{
+std::string Details(const PortEntry& entry) {
     std::string text = entry.driver.empty() ? std::string("?") : entry.driver;
-    if (!entry.uart.empty())
-        text += " UART " + entry.uart;
-    if (!entry.vendorId.empty())
-        text += " " + entry.vendorId + ":" + entry.productId;
-    if (!entry.product.empty())
-        text += " \"" + entry.product + "\"";
+    if (!entry.uart.empty()) text += " UART " + entry.uart;
+    if (!entry.vendorId.empty()) text += " " + entry.vendorId + ":" + entry.productId;
+    if (!entry.product.empty()) text += " \"" + entry.product + "\"";
     return text;
 }
 
-std::string linkNote(const DescribedLink& link)
-{
+std::string LinkNote(const DescribedLink& link) {
     std::string const option = "-T" + std::to_string(link.type);
-    if (link.description.empty())
-        return option + " cannot name it: no product string";
+    if (link.description.empty()) return option + " cannot name it: no product string";
     if (link.description.size() > kLongestOptionValue)
         return option + " cannot name it: its description is longer than 99 characters";
-    if (link.sameCount < 2)
-        return {};
-    std::string const place = ordinal(link.rank) + " of " + std::to_string(link.sameCount) + " so named";
+    if (link.sameCount < 2) return {};
+    std::string const place = Ordinal(link.rank) + " of " + std::to_string(link.sameCount) + " so named";
     if (link.type == 2)  // the CP2102 link takes the first match, free or not
         return option + (link.rank == 1 ? " takes this one, " : " never takes this one, ") + place;
     return option + " takes it when the earlier ones are busy, " + place;
 }
 
-std::string stateText(const PortEntry& entry)
-{
+std::string StateText(const PortEntry& entry) {
     switch (entry.state) {
-    case PortState::Free:
-        return "free";
+    case PortState::Free: return "free";
     case PortState::InUse:
-        if (!entry.holderPid)
-            return "in use";
+        if (!entry.holderPid) return "in use";
         return "in use by pid " + std::to_string(*entry.holderPid) +
                (entry.holderName.empty() ? "" : " (" + entry.holderName + ")");
     case PortState::NoPermission:
@@ -86,14 +70,12 @@ std::string stateText(const PortEntry& entry)
                    " may open it";
         return "no permission: join group " + entry.group + " (sudo usermod -aG " + entry.group +
                " \"$USER\", then log in again)";
-    case PortState::Unknown:
-        break;
+    case PortState::Unknown: break;
     }
     return {};
 }
 
-const char* stateKey(PortState state)
-{
+const char* StateKey(PortState state) {
     switch (state) {
     case PortState::Free: return "free";
     case PortState::InUse: return "in-use";
@@ -103,8 +85,7 @@ const char* stateKey(PortState state)
     return "unknown";
 }
 
-std::string json(const std::string& text)
-{
+std::string Json(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         if (c == '"' || c == '\\') {
@@ -121,24 +102,20 @@ std::string json(const std::string& text)
     return out + "\"";
 }
 
-std::string padded(const std::string& text, std::size_t width)
-{
+std::string Padded(const std::string& text, std::size_t width) {
     return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
 }
 
-std::string jsonOrNull(const std::string& text) { return text.empty() ? "null" : json(text); }
+std::string JsonOrNull(const std::string& text) { return text.empty() ? "null" : Json(text); }
 
-} // namespace
+}  // namespace
 
-std::string describedOption(const DescribedLink& link)
-{
-    if (link.description.empty() || link.description.size() > kLongestOptionValue)
-        return {};
-    return "-T" + std::to_string(link.type) + " -D" + shellQuoted(link.description);
+std::string DescribedOption(const DescribedLink& link) {
+    if (link.description.empty() || link.description.size() > kLongestOptionValue) return {};
+    return "-T" + std::to_string(link.type) + " -D" + ShellQuoted(link.description);
 }
 
-void printPortTable(std::FILE* out, const std::vector<PortEntry>& entries)
-{
+void PrintPortTable(std::FILE* out, const std::vector<PortEntry>& entries) {
     if (entries.empty()) {
         std::fprintf(out, "No serial devices found.\n");
         return;
@@ -147,56 +124,56 @@ void printPortTable(std::FILE* out, const std::vector<PortEntry>& entries)
         std::string device, options, details, remarks;
     };
     std::vector<Row> rows;
-    Row const header{"DEVICE", "OPTIONS", "DRIVER AND DEVICE", "STATE"};
+    const Row header{"DEVICE", "OPTIONS", "DRIVER AND DEVICE", "STATE"};
     std::size_t widths[3] = {header.device.size(), header.options.size(), header.details.size()};
-    for (auto const& entry : entries) {
-        std::string remarks = stateText(entry);
+    for (const auto& entry : entries) {
+        std::string remarks = StateText(entry);
         if (entry.link) {
-            std::string const note = linkNote(*entry.link);
-            if (!note.empty())
-                remarks += (remarks.empty() ? "" : "; ") + note;
+            std::string const note = LinkNote(*entry.link);
+            if (!note.empty()) remarks += (remarks.empty() ? "" : "; ") + note;
         }
-        rows.push_back({entry.device, options(entry), details(entry), remarks});
+        rows.push_back({entry.device, Options(entry), Details(entry), remarks});
         widths[0] = std::max(widths[0], rows.back().device.size());
         widths[1] = std::max(widths[1], rows.back().options.size());
         widths[2] = std::max(widths[2], rows.back().details.size());
     }
     rows.insert(rows.begin(), header);
-    for (auto const& row : rows) {
-        std::string line = padded(row.device, widths[0]) + "  " + padded(row.options, widths[1]) + "  " +
-                           padded(row.details, widths[2]) + "  " + row.remarks;
+    for (const auto& row : rows) {
+        std::string line = Padded(row.device, widths[0]) + "  " + Padded(row.options, widths[1]) + "  " +
+                           Padded(row.details, widths[2]) + "  " + row.remarks;
         line.erase(line.find_last_not_of(' ') + 1);
         std::fprintf(out, "%s\n", line.c_str());
     }
 }
 
-void printPortJson(std::FILE* out, const std::vector<PortEntry>& entries)
-{
+void PrintPortJson(std::FILE* out, const std::vector<PortEntry>& entries) {
     std::fprintf(out, "[");
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        auto const& entry = entries[i];
-        std::fprintf(out, "%s\n  {\"device\": %s, \"option\": %s, \"driver\": %s, \"uart\": %s, "
-                          "\"vendorId\": %s, \"productId\": %s, \"product\": %s, ",
-                     i == 0 ? "" : ",", json(entry.device).c_str(), jsonOrNull(entry.comOption).c_str(),
-                     jsonOrNull(entry.driver).c_str(), jsonOrNull(entry.uart).c_str(),
-                     jsonOrNull(entry.vendorId).c_str(), jsonOrNull(entry.productId).c_str(),
-                     jsonOrNull(entry.product).c_str());
+        const auto& entry = entries[i];
+        std::fprintf(out,
+                     "%s\n  {\"device\": %s, \"option\": %s, \"driver\": %s, \"uart\": %s, "
+                     "\"vendorId\": %s, \"productId\": %s, \"product\": %s, ",
+                     i == 0 ? "" : ",", Json(entry.device).c_str(), JsonOrNull(entry.comOption).c_str(),
+                     JsonOrNull(entry.driver).c_str(), JsonOrNull(entry.uart).c_str(),
+                     JsonOrNull(entry.vendorId).c_str(), JsonOrNull(entry.productId).c_str(),
+                     JsonOrNull(entry.product).c_str());
         if (entry.link)
-            std::fprintf(out, "\"link\": {\"type\": %d, \"description\": %s, \"option\": %s, \"rank\": %u, "
-                              "\"sameDescription\": %u}, ",
-                         entry.link->type, json(entry.link->description).c_str(),
-                         jsonOrNull(describedOption(*entry.link)).c_str(), entry.link->rank,
+            std::fprintf(out,
+                         "\"link\": {\"type\": %d, \"description\": %s, \"option\": %s, \"rank\": %u, "
+                         "\"sameDescription\": %u}, ",
+                         entry.link->type, Json(entry.link->description).c_str(),
+                         JsonOrNull(DescribedOption(*entry.link)).c_str(), entry.link->rank,
                          entry.link->sameCount);
         else
             std::fprintf(out, "\"link\": null, ");
-        std::fprintf(out, "\"state\": \"%s\", \"holderPid\": ", stateKey(entry.state));
+        std::fprintf(out, "\"state\": \"%s\", \"holderPid\": ", StateKey(entry.state));
         if (entry.holderPid)
             std::fprintf(out, "%ld", *entry.holderPid);
         else
             std::fprintf(out, "null");
         std::fprintf(out, ", \"holderName\": %s, \"group\": %s, \"owner\": %s}",
-                     jsonOrNull(entry.holderName).c_str(), jsonOrNull(entry.group).c_str(),
-                     jsonOrNull(entry.owner).c_str());
+                     JsonOrNull(entry.holderName).c_str(), JsonOrNull(entry.group).c_str(),
+                     JsonOrNull(entry.owner).c_str());
     }
     std::fprintf(out, "%s]\n", entries.empty() ? "" : "\n");
 }

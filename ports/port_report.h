@@ -13,9 +13,9 @@ namespace fwsend {
 // The option that names a converter by description, quoted for a shell:
 // -T1 -D"FT232R USB UART". Empty when -D cannot name it (no product string,
 // or longer than an option value may be).
-std::string describedOption(const DescribedLink& link);
+std::string DescribedOption(const DescribedLink& link);
 
-void printPortTable(std::FILE* out, const std::vector<PortEntry>& entries);
-void printPortJson(std::FILE* out, const std::vector<PortEntry>& entries);
+void PrintPortTable(std::FILE* out, const std::vector<PortEntry>& entries);
+void PrintPortJson(std::FILE* out, const std::vector<PortEntry>& entries);
 
 }  // namespace fwsend

@@ -23,14 +23,12 @@ namespace {
 
 using DirHandle = std::unique_ptr<DIR, int (*)(DIR*)>;
 
-DirHandle openDirectory(const std::string& path) { return DirHandle(::opendir(path.c_str()), ::closedir); }
+DirHandle OpenDirectory(const std::string& path) { return DirHandle(::opendir(path.c_str()), ::closedir); }
 
-std::optional<long> processId(const char* name)
-{
+std::optional<long> ProcessId(const char* name) {
     long pid = 0;
     for (const char* c = name; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9' || pid > 100000000L)
-            return std::nullopt;
+        if (*c < '0' || *c > '9' || pid > 100000000L) return std::nullopt;
         pid = pid * 10 + (*c - '0');
     }
     return pid > 0 ? std::optional<long>(pid) : std::nullopt;
@@ -38,50 +36,40 @@ std::optional<long> processId(const char* name)
 
 // Which process has each character device open: the lowest process id
 // among those this user may look into.
-std::map<dev_t, long> openCharacterDevices(const std::string& procRoot)
-{
+std::map<dev_t, long> OpenCharacterDevices(const std::string& procRoot) {
     std::map<dev_t, long> holders;
-    auto processes = openDirectory(procRoot);
-    if (!processes)
-        return holders;
-    while (dirent const* process = ::readdir(processes.get())) {
-        auto const pid = processId(process->d_name);
-        if (!pid)
-            continue;
+    auto processes = OpenDirectory(procRoot);
+    if (!processes) return holders;
+    while (const dirent* process = ::readdir(processes.get())) {
+        const auto pid = ProcessId(process->d_name);
+        if (!pid) continue;
         std::string const fdDir = procRoot + "/" + process->d_name + "/fd";
-        auto fds = openDirectory(fdDir);
-        if (!fds)
-            continue;  // not ours to see, or gone
-        while (dirent const* fd = ::readdir(fds.get())) {
+        auto fds = OpenDirectory(fdDir);
+        if (!fds) continue;  // not ours to see, or gone
+        while (const dirent* fd = ::readdir(fds.get())) {
             struct stat target {};
             if (fd->d_name[0] == '.' || ::stat((fdDir + "/" + fd->d_name).c_str(), &target) != 0 ||
                 !S_ISCHR(target.st_mode))
                 continue;
-            auto const known = holders.find(target.st_rdev);
-            if (known == holders.end() || known->second > *pid)
-                holders[target.st_rdev] = *pid;
+            const auto known = holders.find(target.st_rdev);
+            if (known == holders.end() || known->second > *pid) holders[target.st_rdev] = *pid;
         }
     }
     return holders;
 }
 
-std::string commandName(const std::string& procRoot, long pid)
-{
+std::string CommandName(const std::string& procRoot, long pid) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
         std::fopen((procRoot + "/" + std::to_string(pid) + "/comm").c_str(), "rb"), std::fclose);
-    if (!file)
-        return {};
+    if (!file) return {};
     char name[64] = {};
-    if (std::fgets(name, sizeof name, file.get()) == nullptr)
-        return {};
+    if (std::fgets(name, sizeof name, file.get()) == nullptr) return {};
     std::string text(name);
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
 }
 
-std::string groupName(gid_t gid)
-{
+std::string GroupName(gid_t gid) {
     struct group entry {};
     struct group* found = nullptr;
     char buffer[4096];
@@ -90,8 +78,7 @@ std::string groupName(gid_t gid)
     return std::to_string(gid);
 }
 
-std::string userName(uid_t uid)
-{
+std::string UserName(uid_t uid) {
     struct passwd entry {};
     struct passwd* found = nullptr;
     char buffer[4096];
@@ -100,30 +87,28 @@ std::string userName(uid_t uid)
     return std::to_string(uid);
 }
 
-} // namespace
+}  // namespace
 
-void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot,
-                    const std::string& lockFolder)
-{
-    auto const holders = openCharacterDevices(procRoot);
+void FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot,
+                    const std::string& lockFolder) {
+    const auto holders = OpenCharacterDevices(procRoot);
     for (auto& entry : entries) {
         entry.state = PortState::Free;
-        entry.holderPid = portLockHolder(entry.device, lockFolder);
+        entry.holderPid = PortLockHolder(entry.device, lockFolder);
         struct stat node {};
         if (!entry.holderPid && ::stat(entry.device.c_str(), &node) == 0 && S_ISCHR(node.st_mode)) {
-            auto const holder = holders.find(node.st_rdev);
-            if (holder != holders.end())
-                entry.holderPid = holder->second;
+            const auto holder = holders.find(node.st_rdev);
+            if (holder != holders.end()) entry.holderPid = holder->second;
         }
         if (entry.holderPid) {
             entry.state = PortState::InUse;
-            entry.holderName = commandName(procRoot, *entry.holderPid);
+            entry.holderName = CommandName(procRoot, *entry.holderPid);
         } else if (::access(entry.device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
             entry.state = PortState::NoPermission;
             if ((node.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && node.st_gid != 0)
-                entry.group = groupName(node.st_gid);
+                entry.group = GroupName(node.st_gid);
             else
-                entry.owner = userName(node.st_uid);
+                entry.owner = UserName(node.st_uid);
         }
     }
 }

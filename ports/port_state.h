@@ -15,7 +15,7 @@ namespace fwsend {
 // join, when the device's group (not root's) may, else its owner. Else free.
 // procRoot and lockFolder are /proc and /run/lock; tests may point them
 // elsewhere.
-void findPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
+void FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
                     const std::string& lockFolder = "/run/lock");
 
 }  // namespace fwsend

@@ -13,6 +13,6 @@ namespace fwsend {
 // numbers, then the FTDI devices of FTD2XX.dll and the CP2102 bridges of
 // SiUSBXp.dll in the libraries' own order. The state stays Unknown: only an
 // open would tell, and an open raises the modem lines.
-std::vector<PortEntry> listWindowsPorts();
+std::vector<PortEntry> ListWindowsPorts();
 
 }  // namespace fwsend

@@ -32,13 +32,8 @@ timespec ToTimespec(std::int64_t ns) {
 }  // namespace
 
 FrameServer::FrameServer(const SimOptions& options, PtyPair& pty, UniqueFd out,
-                         const volatile std::sig_atomic_t& stopRequested,
-                         const sigset_t& waitMask)
-    : options_(options),
-      pty_(pty),
-      out_(std::move(out)),
-      stopRequested_(stopRequested),
-      waitMask_(waitMask) {
+                         const volatile std::sig_atomic_t& stopRequested, const sigset_t& waitMask)
+    : options_(options), pty_(pty), out_(std::move(out)), stopRequested_(stopRequested), waitMask_(waitMask) {
     frame_.reserve(65537);
 }
 
@@ -103,8 +98,7 @@ std::int64_t FrameServer::VerdictDeadline() const {
     std::int64_t deadline = NowNs() + options_.delayMs * kNsPerMs;
     if (options_.paceBaud != 0) {
         // The frame and its verdict byte on the wire, from the frame's first byte.
-        const std::int64_t bits =
-            static_cast<std::int64_t>(frame_.size() + 1) * options_.bitsPerByte;
+        const std::int64_t bits = static_cast<std::int64_t>(frame_.size() + 1) * options_.bitsPerByte;
         deadline = std::max(deadline, frameStartNs_ + bits * kNsPerSecond / options_.paceBaud);
     }
     return deadline;
@@ -157,9 +151,7 @@ void FrameServer::SleepUntil(std::int64_t deadlineNs) {
     sigset_t blocked;
     pthread_sigmask(SIG_SETMASK, &waitMask_, &blocked);
     const timespec deadline = ToTimespec(deadlineNs);
-    while (!stopRequested_ &&
-           clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
+    while (!stopRequested_ && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {}
     pthread_sigmask(SIG_SETMASK, &blocked, nullptr);
 }
 
@@ -169,8 +161,7 @@ void FrameServer::SpinUntil(std::int64_t deadlineNs) {
     // a long --delay does not hold up SIGTERM.
     sigset_t blocked;
     pthread_sigmask(SIG_SETMASK, &waitMask_, &blocked);
-    while (!stopRequested_ && NowNs() < deadlineNs) {
-    }
+    while (!stopRequested_ && NowNs() < deadlineNs) {}
     pthread_sigmask(SIG_SETMASK, &blocked, nullptr);
 }
 

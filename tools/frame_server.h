@@ -49,9 +49,9 @@ private:
     const sigset_t& waitMask_;
 
     std::vector<std::uint8_t> frame_;
-    std::size_t frameSize_ = 0;           // 0 until both length bytes are in
+    std::size_t frameSize_ = 0;  // 0 until both length bytes are in
     std::int64_t frameStartNs_ = 0;
-    std::uint32_t sendsOfFrame_ = 0;      // sends of the current frame so far
+    std::uint32_t sendsOfFrame_ = 0;  // sends of the current frame so far
     bool finished_ = false;
     bool failed_ = false;
     ServeStats stats_;

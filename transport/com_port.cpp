@@ -84,8 +84,7 @@ bool ComPort::Open(const char* name, std::int32_t baud, std::uint32_t timeoutMs)
     if (!IsOpen()) return false;
 
     DCB dcb = SerialDcb(baud, EVENPARITY);
-    if (SetupComm(handle_, kQueueSize, kQueueSize) && SetCommState(handle_, &dcb) &&
-        SetTimeout(timeoutMs))
+    if (SetupComm(handle_, kQueueSize, kQueueSize) && SetCommState(handle_, &dcb) && SetTimeout(timeoutMs))
         return true;
 
     CloseHandle(handle_);

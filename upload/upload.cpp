@@ -48,8 +48,7 @@ int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const I
     // a half-written image is worse than none.
     auto image = std::make_unique<UpgradeImage>();
     switch (ReadUpgradeImage(file, *image)) {
-    case ImageRead::Ok:
-        break;
+    case ImageRead::Ok: break;
     case ImageRead::TooLarge:
         std::printf("Error: Upgrade file holds more than %d bytes.\n", static_cast<int>(IMAGE_CAPACITY));
         return Fail(transport, file);

@@ -35,7 +35,6 @@ using InterruptCheck = std::function<bool()>;
 // transport and prints the verdict. Closes the transport and the file before
 // it returns 0 (every frame accepted) or -1. An interrupt ends the upload
 // through the same failure path as a silent target.
-int Upload(Com& transport, std::FILE* file, const MillisecondClock& now,
-           const InterruptCheck& interrupted);
+int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const InterruptCheck& interrupted);
 
 }  // namespace fwsend

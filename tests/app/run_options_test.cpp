@@ -37,8 +37,8 @@ TEST(ParseArguments, TypicalCommandLine) {
 }
 
 TEST(ParseArguments, EveryBaudOptionMustMatchExactly) {
-    for (int baud : {256000, 128000, 115200, 57600, 56000, 38400, 19200, 14400, 9600, 4800, 2400, 1200, 600,
-                     300, 110}) {
+    for (int baud :
+         {256000, 128000, 115200, 57600, 56000, 38400, 19200, 14400, 9600, 4800, 2400, 1200, 600, 300, 110}) {
         std::string arg = "-" + std::to_string(baud);
         EXPECT_EQ(Parse({arg.c_str()}).baud, baud);
     }

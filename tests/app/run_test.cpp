@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/usage.h"
-#include "tests/support/scripted_com.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/scripted_com.h"
 
 namespace fwsend {
 
@@ -78,15 +78,17 @@ TEST(Run, NoArgumentsGivesBannerAndUsage) {
 TEST(Run, UsageTextHasNoTrailingBlanksAndEndsWithAnEmptyLine) {
     EXPECT_EQ(kUsage.find(" \n"), std::string::npos);
     EXPECT_EQ(kUsage.substr(kUsage.size() - 2), "\n\n");
-    EXPECT_EQ(kUsage.rfind("usage: fwsend -F<filename.ext> [-COMx] [-baudrate] [-Tx] [-Dusbdevicename]\n", 0), 0u);
+    EXPECT_EQ(kUsage.rfind("usage: fwsend -F<filename.ext> [-COMx] [-baudrate] [-Tx] [-Dusbdevicename]\n", 0),
+              0u);
 }
 
 TEST(Run, MissingBaudOrFileGivesUsageWithoutTouchingAnything) {
     const ScratchDir dir;
     const std::string f = "-F" + dir.Write("image.txt", "0000");
-    for (const std::vector<const char*>& args :
-         {std::vector<const char*>{f.c_str(), "-COM1"}, {"-COM1", "-115200"},
-          {"-F", "-COM1", "-115200"}, {"-9600x", "-COM1"}}) {
+    for (const std::vector<const char*>& args : {std::vector<const char*>{f.c_str(), "-COM1"},
+                                                 {"-COM1", "-115200"},
+                                                 {"-F", "-COM1", "-115200"},
+                                                 {"-9600x", "-COM1"}}) {
         RunResult r = RunWith(args);
         EXPECT_EQ(r.status, -1);
         EXPECT_EQ(r.output, kBanner + kUsage);
@@ -112,8 +114,9 @@ TEST(Run, UnofferedTransportTypesAreRefusedAfterTheSummary) {
     for (const char* type : {"-T3", "-T-1"}) {
         RunResult r = RunWith({"-debug", f.c_str(), "-COM1", "-9600", type});
         EXPECT_EQ(r.status, -1);
-        EXPECT_NE(r.output.find(std::string("Type              : ") + (type + 2) + " CP2102-Device\n\n" + kUsage),
-                  std::string::npos);
+        EXPECT_NE(
+            r.output.find(std::string("Type              : ") + (type + 2) + " CP2102-Device\n\n" + kUsage),
+            std::string::npos);
         EXPECT_EQ(r.transport.created, 0);
     }
 }
@@ -129,7 +132,8 @@ TEST(Run, EachTransportNeedsItsOwnDeviceName) {
     const ScratchDir dir;
     const std::string f = "-F" + dir.Write("image.txt", "0000");
     for (const std::vector<const char*>& args :
-         {std::vector<const char*>{f.c_str(), "-115200", "-T2", "-COM1"}, {f.c_str(), "-115200", "-T1", "-COM1"},
+         {std::vector<const char*>{f.c_str(), "-115200", "-T2", "-COM1"},
+          {f.c_str(), "-115200", "-T1", "-COM1"},
           {f.c_str(), "-115200", "-T0", "-Dsomething"}}) {
         RunResult r = RunWith(args);
         EXPECT_EQ(r.status, -1);
@@ -148,9 +152,14 @@ TEST(Run, OpensTheChosenTransportWithItsNameBaudAndTimeout) {
         std::string connectionLine;
     } cases[] = {
         {{f.c_str(), "-COM3", "-57600", "-DLink"}, 0, "COM3", "Connection with Serial Com-Port COM3...\n"},
-        {{f.c_str(), "-COM3", "-57600", "-T1", "-DTarvo Link 300"}, 1, "Tarvo Link 300",
+        {{f.c_str(), "-COM3", "-57600", "-T1", "-DTarvo Link 300"},
+         1,
+         "Tarvo Link 300",
          "Connection with FTDI-USB Device...\n"},
-        {{f.c_str(), "-COM3", "-57600", "-T2", "-DBridge"}, 2, "Bridge", "Connection with CP2102-USB Device...\n"},
+        {{f.c_str(), "-COM3", "-57600", "-T2", "-DBridge"},
+         2,
+         "Bridge",
+         "Connection with CP2102-USB Device...\n"},
     };
     for (const auto& c : cases) {
         RunResult r = RunWith(c.args, true, {{0x11}});
@@ -171,20 +180,23 @@ TEST(Run, FailedOpenNamesTheDeviceAndStops) {
     const std::string f = "-F" + dir.Write("image.txt", "0000");
     RunResult r = RunWith({f.c_str(), "-COM7", "-9600"}, false);
     EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.output, kBanner + "Connection with Serial Com-Port COM7...\nError: COM7 in use or does not exist.\n");
+    EXPECT_EQ(r.output,
+              kBanner + "Connection with Serial Com-Port COM7...\nError: COM7 in use or does not exist.\n");
     EXPECT_EQ(r.errors, "fwsend: /dev/ttyS6: Permission denied\n");
     EXPECT_EQ(r.transport.log, (std::vector<std::string>{"O"}));
 
     RunResult usb = RunWith({f.c_str(), "-T2", "-DTarvo Link 300", "-9600"}, false);
-    EXPECT_EQ(usb.output,
-              kBanner + "Connection with CP2102-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n");
+    EXPECT_EQ(
+        usb.output,
+        kBanner + "Connection with CP2102-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n");
 }
 
 TEST(Run, ADirectoryIsNoSourceFile) {
     const std::string f = "-F" + testing::TempDir();
     RunResult r = RunWith({f.c_str(), "-COM1", "-9600"});
     EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.output, kBanner + "Error: Source-file '" + testing::TempDir() + "' not found or no rights.\n");
+    EXPECT_EQ(r.output,
+              kBanner + "Error: Source-file '" + testing::TempDir() + "' not found or no rights.\n");
     EXPECT_EQ(r.transport.created, 0);
 }
 

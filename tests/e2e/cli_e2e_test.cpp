@@ -56,13 +56,15 @@ TEST_F(CommandLineTest, ComPortRunWithoutPortNameShowsUsage) {
 }
 
 TEST_F(CommandLineTest, MissingUpgradeFileIsReportedBeforeAnyConnection) {
-    const RunResult run = RunProgram({FWSEND_PATH, "-F/nonexistent/image.txt", "-COM/dev/nonexistent", "-115200"});
+    const RunResult run =
+        RunProgram({FWSEND_PATH, "-F/nonexistent/image.txt", "-COM/dev/nonexistent", "-115200"});
     EXPECT_EQ(run.output, Banner() + "Error: Source-file '/nonexistent/image.txt' not found or no rights.\n");
     EXPECT_EQ(run.status, kFailureStatus);
 }
 
 TEST_F(CommandLineTest, PortThatDoesNotExistIsReported) {
-    const RunResult run = RunProgram({FWSEND_PATH, "-F" + ExistingImage(), "-COM/dev/nonexistent", "-115200"});
+    const RunResult run =
+        RunProgram({FWSEND_PATH, "-F" + ExistingImage(), "-COM/dev/nonexistent", "-115200"});
     EXPECT_EQ(run.output, Banner() + ConnectionLine("COM/dev/nonexistent") +
                               "Error: COM/dev/nonexistent in use or does not exist.\n");
     EXPECT_EQ(run.errors, "fwsend: /dev/nonexistent: No such file or directory\n");
@@ -80,9 +82,11 @@ TEST_F(CommandLineTest, PortHeldByAnotherRunIsReportedInUse) {
 
     const RunResult second = RunProgram({FWSEND_PATH, "-F" + image, target.PortArgument(), "-115200"});
     const std::string portName = "COM" + target.SlavePath();
-    EXPECT_EQ(second.output, Banner() + ConnectionLine(portName) + "Error: " + portName + " in use or does not exist.\n");
+    EXPECT_EQ(second.output,
+              Banner() + ConnectionLine(portName) + "Error: " + portName + " in use or does not exist.\n");
     // Refused by the first run's lock file, before the port is touched.
-    EXPECT_EQ(second.errors.rfind("fwsend: " + target.SlavePath() + ": in use by process ", 0), 0u) << second.errors;
+    EXPECT_EQ(second.errors.rfind("fwsend: " + target.SlavePath() + ": in use by process ", 0), 0u)
+        << second.errors;
     EXPECT_NE(second.errors.find(" (fwsend)\n"), std::string::npos) << second.errors;
     EXPECT_EQ(second.status, kFailureStatus);
 }
@@ -95,7 +99,8 @@ TEST_F(CommandLineTest, ValueOfNinetyNineCharactersIsKeptAndOneMoreIsRefused) {
 
     const std::string argument = "-F" + longest + "b";
     const RunResult refused = RunProgram({FWSEND_PATH, argument, "-COM/dev/nonexistent", "-115200"});
-    EXPECT_EQ(refused.output, Banner() + "Error: Argument '" + argument + "' is longer than 99 characters.\n");
+    EXPECT_EQ(refused.output,
+              Banner() + "Error: Argument '" + argument + "' is longer than 99 characters.\n");
     EXPECT_EQ(refused.status, kFailureStatus);
 }
 

@@ -176,8 +176,8 @@ TEST_F(UploadTest, AnInterruptEndsTheRunOnItsFailureLineAndReleasesThePort) {
     // to be caught mid-upload by each of the three.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         StartTarget({"--pace", "9600"});
-        ChildProcess run = ChildProcess::Spawn({FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE,
-                                                target_.PortArgument(), "-9600"});
+        ChildProcess run = ChildProcess::Spawn(
+            {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, target_.PortArgument(), "-9600"});
         std::string output;
         ASSERT_TRUE(run.ReadUntil("% done.", output, 10000)) << output;
         ASSERT_TRUE(run.Signal(signal));
@@ -207,7 +207,8 @@ TEST_F(UploadTest, AClosedConsoleNeverStopsAnUpload) {
     // fwsend ... | head -n 3: the reader goes, the upload goes on.
     StartTarget();
     const Bytes image = MakeImage(std::vector<std::size_t>(40, 100));
-    ChildProcess run = ChildProcess::Spawn({FWSEND_PATH, "-F" + WriteImage(image), target_.PortArgument(), "-115200"});
+    ChildProcess run =
+        ChildProcess::Spawn({FWSEND_PATH, "-F" + WriteImage(image), target_.PortArgument(), "-115200"});
     std::string line;
     ASSERT_TRUE(run.ReadLine(line, 10000));
     run.CloseStdout();
@@ -225,7 +226,9 @@ TEST_F(UploadTest, FramesThatDoNotTileAreRefusedBeforeAnythingIsSent) {
 
     for (const Bytes& image : {cutShort, loneByte}) {
         const RunResult run = Upload(WriteImage(image));
-        EXPECT_EQ(run.output, Opening() + "Error: Upgrade file damaged: the frame at offset 12 runs past the end of the data.\n");
+        EXPECT_EQ(run.output,
+                  Opening() +
+                      "Error: Upgrade file damaged: the frame at offset 12 runs past the end of the data.\n");
         EXPECT_EQ(run.status, kFailureStatus);
     }
     target_.Stop();

@@ -44,7 +44,8 @@ TEST_F(UsbUploadTest, FtdiDescriptionWithoutADeviceIsReportedInUseOrMissing) {
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB0");  // the right name, but no FTDI chip
     const RunResult run = UploadSample({{"ttyUSB0", target_.SlavePath()}}, "-T1", "FT232R USB UART");
     EXPECT_EQ(run.output, Banner() + kFtdiConnection + "Error: FT232R USB UART in use or does not exist.\n");
-    EXPECT_EQ(run.errors, "fwsend: no FTDI converter is described as \"FT232R USB UART\"; none is attached\n");
+    EXPECT_EQ(run.errors,
+              "fwsend: no FTDI converter is described as \"FT232R USB UART\"; none is attached\n");
     EXPECT_EQ(run.status, kFailureStatus);
 }
 
@@ -74,9 +75,8 @@ TEST_F(UsbUploadTest, Cp2102DescriptionWithoutABridgeIsReportedInUseOrMissing) {
     tree_.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");  // the right name, but no CP210x bridge
     tree_.AddUsbDevice("1-2", "target board");
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB1");  // a bridge, but another name
-    const RunResult run =
-        UploadSample({{"ttyUSB0", target_.SlavePath()}, {"ttyUSB1", target_.SlavePath()}}, "-T2",
-                     "Target board");
+    const RunResult run = UploadSample({{"ttyUSB0", target_.SlavePath()}, {"ttyUSB1", target_.SlavePath()}},
+                                       "-T2", "Target board");
     EXPECT_EQ(run.output, Banner() + kCp2102Connection + "Error: Target board in use or does not exist.\n");
     EXPECT_EQ(run.errors, "fwsend: no CP2102 bridge has that description; found \"target board\"\n");
     EXPECT_EQ(run.status, kFailureStatus);

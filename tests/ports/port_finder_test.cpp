@@ -1,7 +1,7 @@
 // fwsend-ports: what it finds on trees laid out as the kernel lays them out,
 // what it says about each device's state, and how it prints them.
-#include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/tty/port_lock.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/port_name.h"
 #include "ports/linux_ports.h"
 #include "ports/port_report.h"
@@ -63,20 +63,20 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     tree.AddUsbDevice("1-6", "Unplugged meanwhile");
     tree.AddUsbSerialTty("1-6", 0, "pl2303", "ttyUSB4");  // its node is gone
     tree.AddVirtualTty("tty0");
-    for (auto const* tty : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB10", "ttyUSB3",
+    for (const auto* tty : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB10", "ttyUSB3",
                             "ttyUSB11", "ttyACM0", "tty0"})
         tree.AddDeviceNode(tty);
 
-    auto const entries = listLinuxPorts(tree.Roots());
+    const auto entries = ListLinuxPorts(tree.Roots());
 
     std::vector<std::string> ttys;
-    for (auto const& entry : entries) ttys.push_back(TtyOf(entry));
+    for (const auto& entry : entries) ttys.push_back(TtyOf(entry));
     ASSERT_EQ(ttys, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2",
                                               "ttyUSB3", "ttyUSB10", "ttyUSB11"}));
     // Every -COM option is one that fwsend maps back to this very device.
-    for (auto const& entry : entries) {
+    for (const auto& entry : entries) {
         ASSERT_EQ(entry.comOption.compare(0, 1, "-"), 0) << entry.device;
-        EXPECT_EQ(devicePathForPortName(entry.comOption.substr(1)), "/dev/" + TtyOf(entry));
+        EXPECT_EQ(DevicePathForPortName(entry.comOption.substr(1)), "/dev/" + TtyOf(entry));
     }
     EXPECT_EQ(entries[1].comOption, "-COM1");
     EXPECT_EQ(entries[3].comOption, "-COMttyUSB0");
@@ -94,18 +94,18 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_FALSE(entries[1].link);
 
     // The FTDI descriptions are exactly those the FTDI transport matches.
-    auto const ftdi = listFtdiDevices(tree.Roots());
+    const auto ftdi = ListFtdiDevices(tree.Roots());
     ASSERT_EQ(ftdi.size(), 4u);
     for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(entries[3 + i].link);
         EXPECT_EQ(entries[3 + i].link->type, 1);
         EXPECT_EQ(entries[3 + i].link->description, ftdi[i].description);
     }
-    EXPECT_EQ(describedOption(*entries[5].link), "-T1 -D\"Dual RS232-HS B\"");
+    EXPECT_EQ(DescribedOption(*entries[5].link), "-T1 -D\"Dual RS232-HS B\"");
     // Without a product string -D cannot name it; -COM still can.
     ASSERT_TRUE(entries[8].link);
     EXPECT_EQ(entries[8].link->description, ftdi[3].description);
-    EXPECT_EQ(describedOption(*entries[8].link), "");
+    EXPECT_EQ(DescribedOption(*entries[8].link), "");
     EXPECT_EQ(entries[8].comOption, "-COMttyUSB11");
 
     // Two bridges of one description: the CP2102 transport takes ttyUSB3,
@@ -118,9 +118,9 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
 }
 
 TEST(PortFinder, NoTreeNoDevices) {
-    EXPECT_TRUE(listLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"}).empty());
-    EXPECT_EQ(Printed(printPortTable, {}), "No serial devices found.\n");
-    EXPECT_EQ(Printed(printPortJson, {}), "[]\n");
+    EXPECT_TRUE(ListLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"}).empty());
+    EXPECT_EQ(Printed(PrintPortTable, {}), "No serial devices found.\n");
+    EXPECT_EQ(Printed(PrintPortJson, {}), "[]\n");
 }
 
 TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
@@ -130,15 +130,15 @@ TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
     std::string const lockFolder = lockRoot.Root() + "/lock";
     fs::create_directories(lockFolder);
     // The holder named by the lock file is a live process: our parent.
-    std::ofstream(lockFolder + "/" + lockFileName(locked.SlavePath())) << "      " << ::getppid() << "\n";
-    int const fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    std::ofstream(lockFolder + "/" + LockFileName(locked.SlavePath())) << "      " << ::getppid() << "\n";
+    const int fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
     std::vector<PortEntry> entries(3);
     entries[0].device = held.SlavePath();
     entries[1].device = locked.SlavePath();
     entries[2].device = idle.SlavePath();
 
-    findPortStates(entries, "/proc", lockFolder);
+    FindPortStates(entries, "/proc", lockFolder);
     ::close(fd);
 
     EXPECT_EQ(entries[0].state, PortState::InUse);
@@ -160,7 +160,7 @@ TEST(PortState, ADeviceThisUserMayNotOpenSaysWhoMay) {
     fs::permissions(entries[0].device, fs::perms::none);
 
     if (::geteuid() != 0) {
-        findPortStates(entries);
+        FindPortStates(entries);
         EXPECT_EQ(entries[0].state, PortState::NoPermission);
         EXPECT_EQ(entries[0].group, "");
         EXPECT_FALSE(entries[0].owner.empty());
@@ -168,15 +168,15 @@ TEST(PortState, ADeviceThisUserMayNotOpenSaysWhoMay) {
     }
     // Root may open every device: the check runs as nobody, against a device
     // of root's only and one that a group (dialout's number) may open.
-    fs::permissions(entries[1].device, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                           fs::perms::group_write);
+    fs::permissions(entries[1].device, fs::perms::owner_read | fs::perms::owner_write |
+                                           fs::perms::group_read | fs::perms::group_write);
     ASSERT_EQ(::chown(entries[1].device.c_str(), 0, 20), 0);
-    pid_t const child = ::fork();
+    const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        bool const nobody = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        findPortStates(entries);
-        bool const told = entries[0].state == PortState::NoPermission && entries[0].owner == "root" &&
+        const bool nobody = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        FindPortStates(entries);
+        const bool told = entries[0].state == PortState::NoPermission && entries[0].owner == "root" &&
                           entries[0].group.empty() && entries[1].state == PortState::NoPermission &&
                           !entries[1].group.empty() && entries[1].group != "root";
         ::_exit(!nobody ? 2 : told ? 0 : 1);
@@ -210,22 +210,24 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
     entries[2].link = DescribedLink{1, "", 1, 1};
     entries[2].state = PortState::Free;
 
-    EXPECT_EQ(Printed(printPortTable, entries),
-              "DEVICE        OPTIONS                              DRIVER AND DEVICE              STATE\n"
-              "/dev/ttyS0    -COM1                                serial UART 16550A             no permission: "
-              "join group dialout (sudo usermod -aG dialout \"$USER\", then log in again)\n"
-              "/dev/ttyUSB0  -COMttyUSB0  or  -T2 -D'Probe \"$1\"'  cp210x 10c4:ea60 \"Probe \"$1\"\"  in use by "
-              "pid 4242 (minicom); -T2 never takes this one, 2nd of 2 so named\n"
-              "/dev/ttyUSB1  -COMttyUSB1                          ftdi_sio                       free; -T1 cannot "
-              "name it: no product string\n");
+    EXPECT_EQ(
+        Printed(PrintPortTable, entries),
+        "DEVICE        OPTIONS                              DRIVER AND DEVICE              STATE\n"
+        "/dev/ttyS0    -COM1                                serial UART 16550A             no permission: "
+        "join group dialout (sudo usermod -aG dialout \"$USER\", then log in again)\n"
+        "/dev/ttyUSB0  -COMttyUSB0  or  -T2 -D'Probe \"$1\"'  cp210x 10c4:ea60 \"Probe \"$1\"\"  in use by "
+        "pid 4242 (minicom); -T2 never takes this one, 2nd of 2 so named\n"
+        "/dev/ttyUSB1  -COMttyUSB1                          ftdi_sio                       free; -T1 cannot "
+        "name it: no product string\n");
 
-    std::string const json = Printed(printPortJson, {entries[1]});
-    EXPECT_EQ(json,
-              "[\n  {\"device\": \"/dev/ttyUSB0\", \"option\": \"-COMttyUSB0\", \"driver\": \"cp210x\", "
-              "\"uart\": null, \"vendorId\": \"10c4\", \"productId\": \"ea60\", \"product\": \"Probe \\\"$1\\\"\", "
-              "\"link\": {\"type\": 2, \"description\": \"Probe \\\"$1\\\"\", \"option\": \"-T2 -D'Probe "
-              "\\\"$1\\\"'\", \"rank\": 2, \"sameDescription\": 2}, \"state\": \"in-use\", \"holderPid\": 4242, "
-              "\"holderName\": \"minicom\", \"group\": null, \"owner\": null}\n]\n");
+    std::string const json = Printed(PrintPortJson, {entries[1]});
+    EXPECT_EQ(
+        json,
+        "[\n  {\"device\": \"/dev/ttyUSB0\", \"option\": \"-COMttyUSB0\", \"driver\": \"cp210x\", "
+        "\"uart\": null, \"vendorId\": \"10c4\", \"productId\": \"ea60\", \"product\": \"Probe \\\"$1\\\"\", "
+        "\"link\": {\"type\": 2, \"description\": \"Probe \\\"$1\\\"\", \"option\": \"-T2 -D'Probe "
+        "\\\"$1\\\"'\", \"rank\": 2, \"sameDescription\": 2}, \"state\": \"in-use\", \"holderPid\": 4242, "
+        "\"holderName\": \"minicom\", \"group\": null, \"owner\": null}\n]\n");
 }
 
 }  // namespace

@@ -25,9 +25,9 @@ protected:
     }
     // The description in the line's "-T<type> -D"..."" option.
     static std::string DescriptionIn(const std::string& line, const std::string& type) {
-        auto const start = line.find(type + " -D\"");
+        const auto start = line.find(type + " -D\"");
         if (start == std::string::npos) return {};
-        auto const text = start + type.size() + 4;
+        const auto text = start + type.size() + 4;
         return line.substr(text, line.find('"', text) - text);
     }
 
@@ -45,7 +45,7 @@ TEST_F(PortsUploadTest, TheFtdiChannelOptionItPrintsReachesThatChannel) {
     tree_.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
     tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
     tree_.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
-    std::vector<DeviceNode> const nodes = {{"ttyUSB0", "/dev/null"}, {"ttyUSB1", target_.SlavePath()}};
+    const std::vector<DeviceNode> nodes = {{"ttyUSB0", "/dev/null"}, {"ttyUSB1", target_.SlavePath()}};
 
     const RunResult listing = Run(nodes, {FWSEND_PORTS_PATH});
     ASSERT_EQ(listing.status, 0);
@@ -61,7 +61,7 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
     tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB10");
     tree_.AddUsbDevice("1-3", "Target board", 1, "10c4:ea60");
     tree_.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB3");
-    std::vector<DeviceNode> const nodes = {{"ttyUSB3", target_.SlavePath()}, {"ttyUSB10", "/dev/null"}};
+    const std::vector<DeviceNode> nodes = {{"ttyUSB3", target_.SlavePath()}, {"ttyUSB10", "/dev/null"}};
 
     const RunResult listing = Run(nodes, {FWSEND_PORTS_PATH});
     ASSERT_EQ(listing.status, 0);

@@ -134,8 +134,7 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
 
 bool ChildProcess::ReadToEnd(std::string& output, int timeoutMs) {
     const double deadline = MonotonicSeconds() + timeoutMs / 1000.0;
-    while (ReadMore(deadline)) {
-    }
+    while (ReadMore(deadline)) {}
     output += pending_;
     pending_.clear();
     return !stdout_.Valid();

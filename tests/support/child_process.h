@@ -56,10 +56,10 @@ private:
 
 // A finished run of a program.
 struct RunResult {
-    std::string output;   // all of stdout
-    std::string errors;   // all of stderr
-    int status = -1;      // exit code
-    double seconds = 0;   // wall time from spawn to exit
+    std::string output;  // all of stdout
+    std::string errors;  // all of stderr
+    int status = -1;     // exit code
+    double seconds = 0;  // wall time from spawn to exit
 };
 
 // Runs argv to its end, at most timeoutMs (then it is killed and status is -1).

@@ -27,9 +27,10 @@ RunResult RunWithDevices(const std::string& sysfsRoot, const std::string& stageD
                          const std::vector<DeviceNode>& nodes, const std::vector<std::string>& argv,
                          int timeoutMs) {
     // unshare makes every mount private in the new namespace by default.
-    std::vector<std::string> command = {"/usr/bin/unshare", "--mount", "--propagation", "private",
-                                        "sh", "-c", kScript, "sh", sysfsRoot, stageDir};
-    for (auto const& node : nodes) {
+    std::vector<std::string> command = {
+        "/usr/bin/unshare", "--mount", "--propagation", "private", "sh", "-c", kScript, "sh",
+        sysfsRoot,          stageDir};
+    for (const auto& node : nodes) {
         command.push_back(node.name);
         command.push_back(node.target);
     }

@@ -71,7 +71,7 @@ std::string FakeSysfs::InterfaceDir(const std::string& usbDevice, unsigned inter
 
 void FakeSysfs::AddUsbDevice(const std::string& usbDevice, const std::optional<std::string>& product,
                              unsigned interfaceCount, const std::string& ids) {
-    auto const dir = UsbDeviceDir(usbDevice);
+    const auto dir = UsbDeviceDir(usbDevice);
     WriteUsbDeviceAttributes(dir, ids, interfaceCount);
     if (product) WriteFile(dir + "/product", *product + "\n");
 }
@@ -82,39 +82,40 @@ void FakeSysfs::AddUnboundInterface(const std::string& usbDevice, unsigned inter
 
 void FakeSysfs::AddUsbSerialTty(const std::string& usbDevice, unsigned interfaceNumber,
                                 const std::string& driver, const std::string& ttyName) {
-    auto const interface = InterfaceDir(usbDevice, interfaceNumber);
+    const auto interface = InterfaceDir(usbDevice, interfaceNumber);
     WriteFile(interface + "/bInterfaceNumber", HexByte(interfaceNumber));
     WriteFile(interface + "/bInterfaceClass", "ff\n");
     Link(interface + "/driver", SysfsRoot() + "/bus/usb/drivers/" + driver);
     // The usb-serial port device below the interface has a driver link too.
-    auto const port = interface + "/" + ttyName;
+    const auto port = interface + "/" + ttyName;
     Link(port + "/driver", SysfsRoot() + "/bus/usb-serial/drivers/" + driver);
     WriteFile(port + "/port_number", "0\n");
     if (driver == "ftdi_sio") WriteFile(port + "/latency_timer", "16\n");
-    auto const classDevice = port + "/tty/" + ttyName;
+    const auto classDevice = port + "/tty/" + ttyName;
     WriteFile(classDevice + "/dev", "188:0\n");
     Link(classDevice + "/device", port);
     AddClassEntry(ttyName, classDevice);
 }
 
-void FakeSysfs::AddAcmTty(const std::string& usbDevice, unsigned interfaceNumber, const std::string& ttyName) {
-    auto const interface = InterfaceDir(usbDevice, interfaceNumber);
+void FakeSysfs::AddAcmTty(const std::string& usbDevice, unsigned interfaceNumber,
+                          const std::string& ttyName) {
+    const auto interface = InterfaceDir(usbDevice, interfaceNumber);
     WriteFile(interface + "/bInterfaceNumber", HexByte(interfaceNumber));
     Link(interface + "/driver", SysfsRoot() + "/bus/usb/drivers/cdc_acm");
-    auto const classDevice = interface + "/tty/" + ttyName;
+    const auto classDevice = interface + "/tty/" + ttyName;
     WriteFile(classDevice + "/dev", "166:0\n");
     Link(classDevice + "/device", interface);
     AddClassEntry(ttyName, classDevice);
 }
 
 void FakeSysfs::AddVirtualTty(const std::string& ttyName) {
-    auto const classDevice = SysfsRoot() + "/devices/virtual/tty/" + ttyName;
+    const auto classDevice = SysfsRoot() + "/devices/virtual/tty/" + ttyName;
     WriteFile(classDevice + "/dev", "4:0\n");
     AddClassEntry(ttyName, classDevice);
 }
 
-void FakeSysfs::AddUartTty(const std::string& deviceDir, const std::string& driver, const std::string& ttyName,
-                           int type, bool serialBase) {
+void FakeSysfs::AddUartTty(const std::string& deviceDir, const std::string& driver,
+                           const std::string& ttyName, int type, bool serialBase) {
     const auto sys = SysfsRoot();
     const auto device = sys + deviceDir;
     Link(device + "/driver", sys + "/bus/platform/drivers/" + driver);

@@ -24,8 +24,8 @@ public:
     void AddUnboundInterface(const std::string& usbDevice, unsigned interfaceNumber);
     // A usb-serial port tty (ttyUSB<n>) on interface number of usbDevice,
     // bound to driver (ftdi_sio, cp210x).
-    void AddUsbSerialTty(const std::string& usbDevice, unsigned interfaceNumber,
-                         const std::string& driver, const std::string& ttyName);
+    void AddUsbSerialTty(const std::string& usbDevice, unsigned interfaceNumber, const std::string& driver,
+                         const std::string& ttyName);
     // A cdc_acm tty, whose device link points at the interface itself.
     void AddAcmTty(const std::string& usbDevice, unsigned interfaceNumber, const std::string& ttyName);
     // A tty without a device (a virtual console).

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_dir.h"
 #include "tests/support/scripted_com.h"
 #include "upload/upgrade_image.h"
-#include "tests/support/scratch_dir.h"
 
 namespace fwsend {
 
@@ -29,8 +29,8 @@ MillisecondClock TickingClock() {
     return [ticks] { return ++*ticks; };
 }
 
-UploadRun RunUpload(ScriptedCom& com, const std::string& fileText,
-                    const InterruptCheck& interrupted = [] { return false; }) {
+UploadRun RunUpload(
+    ScriptedCom& com, const std::string& fileText, const InterruptCheck& interrupted = [] { return false; }) {
     std::FILE* file = StreamOf(fileText);
     testing::internal::CaptureStdout();
     int status = Upload(com, file, TickingClock(), interrupted);
@@ -51,7 +51,8 @@ TEST(Upload, SendsEachFrameWholeAfterDrainingAndArmingTheVerdictTimeout) {
 
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(com.log, (Log{"T1", "R0", "T4000", "W5", "R1", "T1", "R0", "T4000", "W2", "R1", "C"}));
-    EXPECT_EQ(com.written, (std::vector<std::vector<std::uint8_t>>{{0x00, 0x03, 0xaa, 0xbb, 0xcc}, {0x00, 0x00}}));
+    EXPECT_EQ(com.written,
+              (std::vector<std::vector<std::uint8_t>>{{0x00, 0x03, 0xaa, 0xbb, 0xcc}, {0x00, 0x00}}));
     EXPECT_EQ(run.output, ProgressLine('-', 0) + ProgressLine('-', 71) + kSuccessEnd);
 }
 
@@ -101,7 +102,7 @@ TEST(Upload, MissingOrFailedVerdictMeansTheTargetIsNotResponding) {
 
 TEST(Upload, StaleBytesAreDrainedAndNeverTakenAsTheVerdict) {
     ScriptedCom com;
-    com.pending = {0x13, 0x13};                          // noise before the first frame
+    com.pending = {0x13, 0x13};                                  // noise before the first frame
     com.replies = {{FRAME_ACK, 0x13, 0x13, 0x13}, {FRAME_ACK}};  // extra bytes after a verdict
     UploadRun run = RunUpload(com, "0000 0000");
 
@@ -182,7 +183,8 @@ TEST(Upload, PercentagesAreTruncatedNeverRounded) {
     UploadRun run = RunUpload(com, text);
 
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, ProgressLine('-', 0) + ProgressLine('-', 25) + ProgressLine('\\', 99) + kSuccessEnd);
+    EXPECT_EQ(run.output,
+              ProgressLine('-', 0) + ProgressLine('-', 25) + ProgressLine('\\', 99) + kSuccessEnd);
 }
 
 TEST(Upload, SpinnerTurnsOnEverySendAndStartsOverAfterEight) {

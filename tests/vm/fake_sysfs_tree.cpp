@@ -21,7 +21,6 @@ int main() {
     std::printf("%s\n", sysfs.SysfsRoot().c_str());
     std::fflush(stdout);
     std::string ignored;
-    while (std::getline(std::cin, ignored)) {
-    }
+    while (std::getline(std::cin, ignored)) {}
     return 0;
 }

@@ -86,8 +86,8 @@ int FreeVhciPort(std::uint32_t speed) {
         char hub[8];
         int port = 0;
         int state = 0;
-        if (std::sscanf(line, "%7s %d %d", hub, &port, &state) == 3 &&
-            std::strcmp(hub, wantedHub) == 0 && state == 4) {  // 4: no device
+        if (std::sscanf(line, "%7s %d %d", hub, &port, &state) == 3 && std::strcmp(hub, wantedHub) == 0 &&
+            state == 4) {  // 4: no device
             found = port;
         }
     }

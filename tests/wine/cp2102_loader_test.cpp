@@ -25,7 +25,8 @@ LineRecord StandInLineRecord(DWORD device) {
     const HMODULE dll = GetModuleHandleA("SiUSBXp.dll");
     if (!dll) return record;
     using ReadRecord = void (*)(DWORD, DWORD*, WORD*);
-    auto read = reinterpret_cast<ReadRecord>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "LoopbackLineRecord")));
+    auto read =
+        reinterpret_cast<ReadRecord>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "LoopbackLineRecord")));
     if (read) read(device, &record.baud, &record.lineControl);
     return record;
 }

@@ -30,7 +30,8 @@ Function StandInExport(const char* name) {
 
 LatencyRecord StandInLatencyRecord() {
     LatencyRecord record;
-    if (auto read = StandInExport<void (*)(int*, int*)>("LoopbackLatencyRecord")) read(&record.calls, &record.lastMs);
+    if (auto read = StandInExport<void (*)(int*, int*)>("LoopbackLatencyRecord"))
+        read(&record.calls, &record.lastMs);
     return record;
 }
 

@@ -54,6 +54,8 @@ bool Valid(HANDLE handle) { return handle == kHandle && Device().open; }
 
 }  // namespace
 
+// NOLINTBEGIN(readability-identifier-naming): the vendor library's own names
+
 LOOPBACK_EXPORT HANDLE WINAPI FT_W32_CreateFile(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
                                                 DWORD flags, HANDLE) {
     const DWORD openByDescription = 0x2;
@@ -129,3 +131,5 @@ LOOPBACK_EXPORT void LoopbackLatencyRecord(int* calls, int* lastMs) {
     *lastMs = Latency().lastMs;
 }
 LOOPBACK_EXPORT void LoopbackRefuseLatencyTimer(BOOL refuse) { Latency().refuse = refuse != FALSE; }
+
+// NOLINTEND(readability-identifier-naming)

@@ -58,6 +58,8 @@ Bridge* Find(HANDLE handle) {
 
 }  // namespace
 
+// NOLINTBEGIN(readability-identifier-naming): the vendor library's own names
+
 LOOPBACK_EXPORT SiStatus WINAPI SI_GetNumDevices(LPDWORD count) {
     *count = kDevices;
     return kSuccess;
@@ -111,7 +113,8 @@ LOOPBACK_EXPORT SiStatus WINAPI SI_FlushBuffers(HANDLE handle, BYTE flushTransmi
     if (flushTransmit || flushReceive) bridge->pending.clear();
     return kSuccess;
 }
-LOOPBACK_EXPORT SiStatus WINAPI SI_Read(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD got, LPOVERLAPPED) {
+LOOPBACK_EXPORT SiStatus WINAPI SI_Read(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD got,
+                                        LPOVERLAPPED) {
     Bridge* bridge = Find(handle);
     if (!bridge) return kInvalidHandle;
     DWORD n = 0;
@@ -137,3 +140,5 @@ LOOPBACK_EXPORT void LoopbackLineRecord(DWORD device, DWORD* baud, WORD* lineCon
     *baud = Devices().bridges[device].baud;
     *lineControl = Devices().bridges[device].lineControl;
 }
+
+// NOLINTEND(readability-identifier-naming)

@@ -12,15 +12,11 @@ namespace {
 
 volatile std::sig_atomic_t interruptArrived = 0;
 
-extern "C" void noteInterrupt(int)
-{
-    interruptArrived = 1;
-}
+extern "C" void NoteInterrupt(int) { interruptArrived = 1; }
 
-void catchSignal(int number)
-{
-    struct sigaction action{};
-    action.sa_handler = noteInterrupt;
+void CatchSignal(int number) {
+    struct sigaction action {};
+    action.sa_handler = NoteInterrupt;
     sigemptyset(&action.sa_mask);
     // Once caught, the signal's default action is back: a second Ctrl-C
     // still ends a run that is stuck where no wait can notice the first.
@@ -28,19 +24,15 @@ void catchSignal(int number)
     ::sigaction(number, &action, nullptr);
 }
 
-} // namespace
+}  // namespace
 
-void CatchInterrupts()
-{
-    catchSignal(SIGINT);
-    catchSignal(SIGTERM);
-    catchSignal(SIGHUP);
+void CatchInterrupts() {
+    CatchSignal(SIGINT);
+    CatchSignal(SIGTERM);
+    CatchSignal(SIGHUP);
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool InterruptRequested()
-{
-    return interruptArrived != 0;
-}
+bool InterruptRequested() { return interruptArrived != 0; }
 
 }  // namespace fwsend

@@ -6,8 +6,7 @@ namespace fwsend::posix {
 
 namespace {
 
-std::optional<std::uint32_t> sizeFlag(int dataBits)
-{
+std::optional<std::uint32_t> SizeFlag(int dataBits) {
     switch (dataBits) {
     case 5: return CS5;
     case 6: return CS6;
@@ -17,8 +16,7 @@ std::optional<std::uint32_t> sizeFlag(int dataBits)
     }
 }
 
-std::optional<std::uint32_t> parityFlags(LineParity parity)
-{
+std::optional<std::uint32_t> ParityFlags(LineParity parity) {
     switch (parity) {
     case LineParity::None: return 0u;
     case LineParity::Odd: return PARENB | PARODD;
@@ -32,14 +30,12 @@ std::optional<std::uint32_t> parityFlags(LineParity parity)
     }
 }
 
-} // namespace
+}  // namespace
 
-std::optional<TtyFlags> ttyFlagsFor(const LineSettings& settings)
-{
-    auto const size = sizeFlag(settings.dataBits);
-    auto const parity = parityFlags(settings.parity);
-    if (!size || !parity)
-        return std::nullopt;
+std::optional<TtyFlags> TtyFlagsFor(const LineSettings& settings) {
+    const auto size = SizeFlag(settings.dataBits);
+    const auto parity = ParityFlags(settings.parity);
+    if (!size || !parity) return std::nullopt;
 
     TtyFlags flags;
     // Parity is generated and expected by the line as soon as PARENB is set;
@@ -48,8 +44,7 @@ std::optional<TtyFlags> ttyFlagsFor(const LineSettings& settings)
     flags.oflag = 0;
     flags.lflag = 0;
     flags.cflag = CREAD | CLOCAL | *size | *parity;
-    if (settings.stopBits == LineStopBits::Two)
-        flags.cflag |= CSTOPB;
+    if (settings.stopBits == LineStopBits::Two) flags.cflag |= CSTOPB;
     // With a non-blocking descriptor VMIN 1 makes read() return what is
     // there, fail with EAGAIN when nothing is, and return 0 only on hang-up.
     // Timing is done with poll, not with VTIME.

@@ -12,14 +12,13 @@ enum class LineStopBits { One, Two };
 
 struct LineSettings {
     std::uint32_t baud = 9600;
-    int dataBits = 8;                     // 5..8
-    LineParity parity = LineParity::None; // what is sent and expected on the wire
-    bool checkParity = false;             // whether received parity errors are detected
+    int dataBits = 8;                      // 5..8
+    LineParity parity = LineParity::None;  // what is sent and expected on the wire
+    bool checkParity = false;              // whether received parity errors are detected
     LineStopBits stopBits = LineStopBits::One;
-    bool dtr = false;                     // level of the DTR line
-    bool rts = false;                     // level of the RTS line
+    bool dtr = false;  // level of the DTR line
+    bool rts = false;  // level of the RTS line
 };
-
 
 // Turns wanted line settings into the flag words of a terminal. The words are
 // plain integers with the values of <termios.h>, so the termios2 code (which
@@ -38,6 +37,6 @@ struct TtyFlags {
 // control, the receiver on and modem status lines ignored. Empty when the
 // terminal interface cannot express the settings (data bits outside 5..8,
 // mark/space parity where CMSPAR is missing).
-std::optional<TtyFlags> ttyFlagsFor(const LineSettings& settings);
+std::optional<TtyFlags> TtyFlagsFor(const LineSettings& settings);
 
 }  // namespace fwsend::posix

@@ -7,27 +7,17 @@ namespace fwsend {
 namespace {
 
 // Per thread, as errno is: an open on one thread never explains another's.
-std::string& lastOpenFailure()
-{
+std::string& LastOpenFailure() {
     thread_local std::string reason;
     return reason;
 }
 
-} // namespace
+}  // namespace
 
-void clearOpenFailure()
-{
-    lastOpenFailure().clear();
-}
+void ClearOpenFailure() { LastOpenFailure().clear(); }
 
-void noteOpenFailure(std::string reason)
-{
-    lastOpenFailure() = std::move(reason);
-}
+void NoteOpenFailure(std::string reason) { LastOpenFailure() = std::move(reason); }
 
-std::string DescribeOpenFailure()
-{
-    return lastOpenFailure();
-}
+std::string DescribeOpenFailure() { return LastOpenFailure(); }
 
 }  // namespace fwsend

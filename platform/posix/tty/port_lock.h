@@ -10,13 +10,11 @@
 
 namespace fwsend::posix {
 
-constexpr char defaultLockFolder[] = "/run/lock";
+constexpr char kDefaultLockFolder[] = "/run/lock";
 
-class PortLock
-{
+class PortLock {
 public:
-    enum class Outcome
-    {
+    enum class Outcome {
         Locked,       // the file is ours until this object goes
         HeldByOther,  // a live process holds it: see holder()
         NotLocked,    // the folder is missing or not writable: go on without
@@ -24,8 +22,7 @@ public:
 
     // Takes the lock of the device at devicePath. A file left by a process
     // that no longer exists is taken over.
-    static PortLock acquire(const std::string& devicePath,
-                            const std::string& folder = defaultLockFolder);
+    static PortLock Acquire(const std::string& devicePath, const std::string& folder = kDefaultLockFolder);
 
     PortLock() = default;
     PortLock(PortLock&& other) noexcept;
@@ -34,11 +31,11 @@ public:
     PortLock& operator=(const PortLock&) = delete;
     ~PortLock();
 
-    Outcome outcome() const { return outcome_; }
-    long holder() const { return holder_; }
+    Outcome Result() const { return outcome_; }
+    long Holder() const { return holder_; }
 
 private:
-    void release();
+    void Release();
 
     Outcome outcome_ = Outcome::NotLocked;
     long holder_ = 0;
@@ -48,13 +45,13 @@ private:
 // The lock file's name for a device: LCK..ttyUSB0 for /dev/ttyUSB0 (links
 // resolved, so every name of one device shares one lock), LCK..pts_3 for
 // /dev/pts/3.
-std::string lockFileName(const std::string& devicePath);
+std::string LockFileName(const std::string& devicePath);
 
 // The live process that holds the device's lock file, if any.
-std::optional<long> portLockHolder(const std::string& devicePath,
-                                   const std::string& folder = defaultLockFolder);
+std::optional<long> PortLockHolder(const std::string& devicePath,
+                                   const std::string& folder = kDefaultLockFolder);
 
 // "process 1234 (minicom)", for messages.
-std::string describeProcess(long pid);
+std::string DescribeProcess(long pid);
 
 }  // namespace fwsend::posix

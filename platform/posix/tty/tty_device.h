@@ -33,7 +33,7 @@ public:
     // is held by another open (another process, or this one); the reason is
     // noted for DescribeOpenFailure. The port's lock file is checked first,
     // so that a port in use is not touched at all.
-    static std::optional<TtyDevice> openExclusive(const std::string& path);
+    static std::optional<TtyDevice> OpenExclusive(const std::string& path);
 
     TtyDevice(TtyDevice&& other) noexcept;
     TtyDevice& operator=(TtyDevice&& other) noexcept;
@@ -45,13 +45,12 @@ public:
     // and RTS at the wanted levels. A device without modem lines (a
     // pseudo-terminal) is not an error here. A rate that the driver does not
     // hold afterwards is: the line would run at another speed.
-    bool applyLineSettings(const LineSettings& settings);
+    bool ApplyLineSettings(const LineSettings& settings);
 
     // Up to count bytes, as timing allows. The count received (0 on a
     // timeout with nothing), or empty on an error or when the device is gone
     // with nothing received in this call.
-    std::optional<std::size_t> read(std::uint8_t* buffer, std::size_t count,
-                                    const ReadTiming& timing);
+    std::optional<std::size_t> Read(std::uint8_t* buffer, std::size_t count, const ReadTiming& timing);
 
     // Every byte, and returns once they have left the driver for the wire,
     // unless the timeout expires first (none: twice the bytes' time on the
@@ -59,35 +58,35 @@ public:
     // the caller). The count that went out, or empty on an error. Bytes
     // still queued at the timeout are discarded, as a timed-out write is on
     // Windows.
-    std::optional<std::size_t> writeAll(const std::uint8_t* buffer, std::size_t count,
+    std::optional<std::size_t> WriteAll(const std::uint8_t* buffer, std::size_t count,
                                         std::optional<std::chrono::milliseconds> timeout);
 
     // Discards received and/or not yet transmitted bytes.
-    bool flush(bool received, bool transmitted);
+    bool Flush(bool received, bool transmitted);
 
     // Explicit requests: false when the device has no such line.
-    bool setDtr(bool on);
-    bool setRts(bool on);
-    bool setBreak(bool on);
+    bool SetDtr(bool on);
+    bool SetRts(bool on);
+    bool SetBreak(bool on);
 
     // Asks the driver to hand received bytes on without delay (Linux serial
     // drivers); best effort, false when the driver does not support it. The
     // driver's mode is put back on close.
-    bool requestLowLatency();
+    bool RequestLowLatency();
 
 private:
     TtyDevice(int fd, std::string path, PortLock lock)
         : fd_(fd), path_(std::move(path)), lock_(std::move(lock)) {}
-    std::chrono::milliseconds wireTime(std::size_t count) const;
-    bool waitUntilSent(std::optional<std::chrono::steady_clock::time_point> deadline);
-    void release();
+    std::chrono::milliseconds WireTime(std::size_t count) const;
+    bool WaitUntilSent(std::optional<std::chrono::steady_clock::time_point> deadline);
+    void Release();
 
     int fd_ = -1;
     std::string path_;
     PortLock lock_;
-    bool exclusiveMode_ = false;                // TIOCEXCL set by us, to be cleared on close
+    bool exclusiveMode_ = false;               // TIOCEXCL set by us, to be cleared on close
     std::optional<bool> lowLatencyToRestore_;  // the driver's mode before we changed it
-    LineSettings line_;                         // as last applied
+    LineSettings line_;                        // as last applied
 };
 
 }  // namespace fwsend::posix

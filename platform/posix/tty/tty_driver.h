@@ -17,14 +17,14 @@ namespace fwsend::posix {
 // Applies flag words and a baud rate in one step, then reads back the rate
 // the driver holds: a driver that cannot run a rate keeps its old one or
 // rounds it, and says so only there. Empty when the driver refused.
-std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud);
+std::optional<std::uint32_t> ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud);
 
 // Bytes written but not yet on the wire; empty when the driver cannot tell.
-std::optional<std::size_t> transmitQueueBytes(int fd);
+std::optional<std::size_t> TransmitQueueBytes(int fd);
 
 // The driver's low-latency mode (Linux serial drivers: the FTDI driver's
 // latency timer goes to 1 ms); empty where the driver has none.
-std::optional<bool> lowLatency(int fd);
-bool setLowLatency(int fd, bool on);
+std::optional<bool> LowLatency(int fd);
+bool SetLowLatency(int fd, bool on);
 
 }  // namespace fwsend::posix

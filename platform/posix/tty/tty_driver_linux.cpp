@@ -13,14 +13,11 @@
 
 namespace fwsend::posix {
 
-std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
-{
-    if (baud == 0)
-        return std::nullopt;  // B0 would hang the line up, not set a rate
+std::optional<std::uint32_t> ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud) {
+    if (baud == 0) return std::nullopt;  // B0 would hang the line up, not set a rate
 
     termios2 tio{};
-    if (::ioctl(fd, TCGETS2, &tio) != 0)
-        return std::nullopt;
+    if (::ioctl(fd, TCGETS2, &tio) != 0) return std::nullopt;
 
     tio.c_iflag = flags.iflag;
     tio.c_oflag = flags.oflag;
@@ -32,37 +29,29 @@ std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, s
     tio.c_cc[VMIN] = flags.vmin;
     tio.c_cc[VTIME] = flags.vtime;
 
-    if (::ioctl(fd, TCSETS2, &tio) != 0)
-        return std::nullopt;
+    if (::ioctl(fd, TCSETS2, &tio) != 0) return std::nullopt;
     // The driver writes back the rate it runs: the 8250 keeps its old rate
     // for one beyond its clock, cp210x rounds to the rates the chip has.
     termios2 held{};
-    if (::ioctl(fd, TCGETS2, &held) != 0)
-        return std::nullopt;
+    if (::ioctl(fd, TCGETS2, &held) != 0) return std::nullopt;
     return held.c_ospeed;
 }
 
-std::optional<std::size_t> transmitQueueBytes(int fd)
-{
+std::optional<std::size_t> TransmitQueueBytes(int fd) {
     int queued = 0;
-    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0)
-        return std::nullopt;
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0) return std::nullopt;
     return static_cast<std::size_t>(queued);
 }
 
-std::optional<bool> lowLatency(int fd)
-{
+std::optional<bool> LowLatency(int fd) {
     serial_struct info{};
-    if (::ioctl(fd, TIOCGSERIAL, &info) != 0)
-        return std::nullopt;
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0) return std::nullopt;
     return (info.flags & ASYNC_LOW_LATENCY) != 0;
 }
 
-bool setLowLatency(int fd, bool on)
-{
+bool SetLowLatency(int fd, bool on) {
     serial_struct info{};
-    if (::ioctl(fd, TIOCGSERIAL, &info) != 0)
-        return false;
+    if (::ioctl(fd, TIOCGSERIAL, &info) != 0) return false;
     if (on)
         info.flags |= ASYNC_LOW_LATENCY;
     else

@@ -12,16 +12,14 @@ namespace fwsend::posix {
 
 namespace {
 
-bool speedFor(std::uint32_t baud, speed_t& speed)
-{
+bool speedFor(std::uint32_t baud, speed_t& speed) {
     struct Rate {
         std::uint32_t baud;
         speed_t speed;
     };
     static constexpr Rate rates[] = {
-        {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200},
-        {300, B300}, {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400},
-        {4800, B4800},
+        {50, B50},         {75, B75},   {110, B110},   {134, B134},   {150, B150},   {200, B200},
+        {300, B300},       {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400}, {4800, B4800},
 #ifdef B7200
         {7200, B7200},
 #endif
@@ -47,7 +45,7 @@ bool speedFor(std::uint32_t baud, speed_t& speed)
         {230400, B230400},
 #endif
     };
-    for (auto const& rate : rates) {
+    for (const auto& rate : rates) {
         if (rate.baud == baud) {
             speed = rate.speed;
             return true;
@@ -56,54 +54,40 @@ bool speedFor(std::uint32_t baud, speed_t& speed)
     return false;
 }
 
-} // namespace
+}  // namespace
 
-std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud)
-{
+std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud) {
     speed_t speed{};
-    if (!speedFor(baud, speed))
-        return std::nullopt;
+    if (!speedFor(baud, speed)) return std::nullopt;
 
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0)
-        return std::nullopt;
+    if (::tcgetattr(fd, &tio) != 0) return std::nullopt;
     tio.c_iflag = flags.iflag;
     tio.c_oflag = flags.oflag;
     tio.c_lflag = flags.lflag;
     tio.c_cflag = flags.cflag;
     tio.c_cc[VMIN] = flags.vmin;
     tio.c_cc[VTIME] = flags.vtime;
-    if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0)
-        return std::nullopt;
+    if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0) return std::nullopt;
 
     termios applied{};
-    if (::tcgetattr(fd, &applied) != 0)
-        return std::nullopt;
-    if (::cfgetospeed(&applied) != speed)
-        return 0u;  // some other rate: no number for it here
+    if (::tcgetattr(fd, &applied) != 0) return std::nullopt;
+    if (::cfgetospeed(&applied) != speed) return 0u;  // some other rate: no number for it here
     return baud;
 }
 
-std::optional<std::size_t> transmitQueueBytes(int fd)
-{
+std::optional<std::size_t> transmitQueueBytes(int fd) {
 #ifdef TIOCOUTQ
     int queued = 0;
-    if (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued >= 0)
-        return static_cast<std::size_t>(queued);
+    if (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued >= 0) return static_cast<std::size_t>(queued);
 #endif
     (void)fd;
     return std::nullopt;
 }
 
-std::optional<bool> lowLatency(int)
-{
-    return std::nullopt;
-}
+std::optional<bool> lowLatency(int) { return std::nullopt; }
 
-bool setLowLatency(int, bool)
-{
-    return false;
-}
+bool setLowLatency(int, bool) { return false; }
 
 }  // namespace fwsend::posix
 

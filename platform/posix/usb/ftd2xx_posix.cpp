@@ -4,9 +4,9 @@
 // but the open one is our Windows serial call of the same name.
 #include "platform/posix/usb/ftd2xx_posix.h"
 
-#include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/open_failure.h"
 #include "platform/posix/tty/tty_device.h"
+#include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/win32_serial_posix.h"
 
 #include <string>
@@ -21,96 +21,83 @@ namespace {
 // The slowest rate an FTDI chip can run: 3 MHz over its largest divisor,
 // 16383.875. The kernel driver takes a slower one and programs a divisor
 // that wraps around, so the line would run at some other speed.
-constexpr DWORD slowestFtdiBaud = 183;
+constexpr DWORD kSlowestFtdiBaud = 183;
 
-std::string foundDescriptions(const std::vector<FtdiDevice>& devices)
-{
-    if (devices.empty())
-        return "none is attached";
+std::string FoundDescriptions(const std::vector<FtdiDevice>& devices) {
+    if (devices.empty()) return "none is attached";
     std::string text = "found";
     for (std::size_t i = 0; i < devices.size(); ++i)
         text += (i == 0 ? " \"" : ", \"") + devices[i].description + "\"";
     return text;
 }
 
-} // namespace
+}  // namespace
 
-FT_HANDLE posix::openFtdiByDescription(const char* description, const DeviceRoots& roots)
-{
-    clearOpenFailure();
-    if (description == nullptr)
-        return INVALID_HANDLE_VALUE;
-    auto const devices = listFtdiDevices(roots);
+FT_HANDLE posix::OpenFtdiByDescription(const char* description, const DeviceRoots& roots) {
+    ClearOpenFailure();
+    if (description == nullptr) return INVALID_HANDLE_VALUE;
+    const auto devices = ListFtdiDevices(roots);
     bool matched = false;
-    for (auto const& candidate : devices) {
+    for (const auto& candidate : devices) {
         if (candidate.description != description)
             continue;  // exact and case-sensitive, as the vendor library matches
         matched = true;
-        auto device = TtyDevice::openExclusive(candidate.devicePath);
-        if (!device)
-            continue;  // held by another program: another converter of that name may be free
+        auto device = TtyDevice::OpenExclusive(candidate.devicePath);
+        if (!device) continue;  // held by another program: another converter of that name may be free
         // The converter holds received bytes for its latency timer (16 ms
         // by default), which would delay every verdict; best effort.
-        device->requestLowLatency();
-        return handleForOpenDevice(std::move(*device));
+        device->RequestLowLatency();
+        return HandleForOpenDevice(std::move(*device));
     }
     if (!matched)
-        noteOpenFailure(std::string("no FTDI converter is described as \"") + description + "\"; "
-                        + foundDescriptions(devices));
+        NoteOpenFailure(std::string("no FTDI converter is described as \"") + description + "\"; " +
+                        FoundDescriptions(devices));
     return INVALID_HANDLE_VALUE;
 }
 
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD /*desiredAccess*/, DWORD /*shareMode*/,
                             LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition,
-                            DWORD flagsAndAttributes, HANDLE /*templateFile*/)
-{
+                            DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
     // Only opening by description is offered: serial numbers and locations
     // are not how this tool names a converter.
     if (creationDisposition != OPEN_EXISTING || (flagsAndAttributes & FT_OPEN_BY_DESCRIPTION) == 0)
         return INVALID_HANDLE_VALUE;
-    return openFtdiByDescription(name, DeviceRoots{});
+    return OpenFtdiByDescription(name, DeviceRoots{});
 }
 
-BOOL FT_W32_SetupComm(FT_HANDLE handle, DWORD inQueue, DWORD outQueue)
-{
+BOOL FT_W32_SetupComm(FT_HANDLE handle, DWORD inQueue, DWORD outQueue) {
     return SetupComm(handle, inQueue, outQueue);
 }
 
-BOOL FT_W32_SetCommState(FT_HANDLE handle, LPDCB dcb)
-{
-    if (dcb != nullptr && dcb->BaudRate < slowestFtdiBaud) {
-        noteOpenFailure("an FTDI converter cannot run below " + std::to_string(slowestFtdiBaud) + " baud");
+BOOL FT_W32_SetCommState(FT_HANDLE handle, LPDCB dcb) {
+    if (dcb != nullptr && dcb->BaudRate < kSlowestFtdiBaud) {
+        NoteOpenFailure("an FTDI converter cannot run below " + std::to_string(kSlowestFtdiBaud) + " baud");
         return FALSE;
     }
     return SetCommState(handle, dcb);
 }
 
-BOOL FT_W32_SetCommTimeouts(FT_HANDLE handle, LPCOMMTIMEOUTS timeouts)
-{
+BOOL FT_W32_SetCommTimeouts(FT_HANDLE handle, LPCOMMTIMEOUTS timeouts) {
     return SetCommTimeouts(handle, timeouts);
 }
 
-BOOL FT_W32_GetCommTimeouts(FT_HANDLE handle, LPCOMMTIMEOUTS timeouts)
-{
+BOOL FT_W32_GetCommTimeouts(FT_HANDLE handle, LPCOMMTIMEOUTS timeouts) {
     return GetCommTimeouts(handle, timeouts);
 }
 
 BOOL FT_W32_PurgeComm(FT_HANDLE handle, DWORD flags) { return PurgeComm(handle, flags); }
 
-BOOL FT_W32_EscapeCommFunction(FT_HANDLE handle, DWORD function)
-{
+BOOL FT_W32_EscapeCommFunction(FT_HANDLE handle, DWORD function) {
     return EscapeCommFunction(handle, function);
 }
 
 BOOL FT_W32_ReadFile(FT_HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
-                     LPOVERLAPPED overlapped)
-{
+                     LPOVERLAPPED overlapped) {
     return ReadFile(handle, buffer, bytesToRead, bytesRead, overlapped);
 }
 
 BOOL FT_W32_WriteFile(FT_HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
-                      LPOVERLAPPED overlapped)
-{
+                      LPOVERLAPPED overlapped) {
     return WriteFile(handle, buffer, bytesToWrite, bytesWritten, overlapped);
 }
 

@@ -11,6 +11,6 @@ namespace fwsend::posix {
 // Opens, exclusively, the first attached FTDI interface with exactly this
 // description that no one else holds, and asks its driver for low latency.
 // INVALID_HANDLE_VALUE when there is none.
-FT_HANDLE openFtdiByDescription(const char* description, const DeviceRoots& roots);
+FT_HANDLE OpenFtdiByDescription(const char* description, const DeviceRoots& roots);
 
 }  // namespace fwsend::posix

@@ -40,223 +40,172 @@ struct Timeouts {
     DWORD writeMs = kNoTimeout;
 };
 
-Timeouts& processTimeouts()
-{
+Timeouts& ProcessTimeouts() {
     static Timeouts timeouts;
     return timeouts;
 }
 
-std::optional<std::chrono::milliseconds> limitOf(DWORD ms)
-{
-    if (ms == kNoTimeout)
-        return std::nullopt;
+std::optional<std::chrono::milliseconds> LimitOf(DWORD ms) {
+    if (ms == kNoTimeout) return std::nullopt;
     return std::chrono::milliseconds(ms);
 }
 
-BridgeDevice* bridgeFrom(HANDLE handle)
-{
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return nullptr;
+BridgeDevice* BridgeFrom(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
     return static_cast<BridgeDevice*>(handle);
 }
 
-std::optional<UsbSerialInterface> bridgeNumbered(const DeviceRoots& roots, DWORD deviceNum)
-{
-    auto bridges = findUsbSerialInterfaces(roots, kCp210xDriver);
-    if (deviceNum >= bridges.size())
-        return std::nullopt;
+std::optional<UsbSerialInterface> BridgeNumbered(const DeviceRoots& roots, DWORD deviceNum) {
+    auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
+    if (deviceNum >= bridges.size()) return std::nullopt;
     return std::move(bridges[deviceNum]);
 }
 
 // Changes the terminal and the record together, or neither.
-SI_STATUS apply(BridgeDevice& bridge, std::optional<LineSettings> wanted)
-{
-    if (!wanted || !bridge.device.applyLineSettings(*wanted))
-        return SI_INVALID_PARAMETER;
+SI_STATUS Apply(BridgeDevice& bridge, std::optional<LineSettings> wanted) {
+    if (!wanted || !bridge.device.ApplyLineSettings(*wanted)) return SI_INVALID_PARAMETER;
     bridge.line = *wanted;
     return SI_SUCCESS;
 }
 
-} // namespace
+}  // namespace
 
-SI_STATUS posix::siGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices)
-{
-    if (numDevices == nullptr)
-        return SI_INVALID_PARAMETER;
-    auto const bridges = findUsbSerialInterfaces(roots, kCp210xDriver);
+SI_STATUS posix::SiGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices) {
+    if (numDevices == nullptr) return SI_INVALID_PARAMETER;
+    const auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
     *numDevices = static_cast<DWORD>(bridges.size());
     // Counting is how a caller begins to look for a bridge by its
     // description, which this layer never sees: should no bridge match, SI_Open
     // is not called, and this is why the search failed.
     std::string reason = "no CP2102 bridge has that description; ";
-    if (bridges.empty())
-        reason += "none is attached";
+    if (bridges.empty()) reason += "none is attached";
     for (std::size_t i = 0; i < bridges.size(); ++i)
         reason += (i == 0 ? "found \"" : ", \"") + bridges[i].product + "\"";
-    noteOpenFailure(reason);
+    NoteOpenFailure(reason);
     return SI_SUCCESS;
 }
 
-SI_STATUS posix::siGetProductString(const DeviceRoots& roots, DWORD deviceNum, char* productString,
-                             DWORD options)
-{
+SI_STATUS posix::SiGetProductString(const DeviceRoots& roots, DWORD deviceNum, char* productString,
+                                    DWORD options) {
     if (productString == nullptr || options != SI_RETURN_DESCRIPTION)
         return SI_INVALID_PARAMETER;  // serial numbers and the like are not offered
-    auto const bridge = bridgeNumbered(roots, deviceNum);
-    if (!bridge)
-        return SI_DEVICE_NOT_FOUND;
+    const auto bridge = BridgeNumbered(roots, deviceNum);
+    if (!bridge) return SI_DEVICE_NOT_FOUND;
     std::size_t const length = std::min<std::size_t>(bridge->product.size(), SI_MAX_DEVICE_STRLEN - 1);
     std::memcpy(productString, bridge->product.data(), length);
     productString[length] = '\0';
     return SI_SUCCESS;
 }
 
-SI_STATUS posix::siOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle)
-{
-    if (handle == nullptr)
-        return SI_INVALID_PARAMETER;
+SI_STATUS posix::SiOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle) {
+    if (handle == nullptr) return SI_INVALID_PARAMETER;
     *handle = INVALID_HANDLE_VALUE;
-    auto const bridge = bridgeNumbered(roots, deviceNum);
-    if (!bridge)
-        return SI_DEVICE_NOT_FOUND;
-    auto device = TtyDevice::openExclusive(bridge->devicePath);
-    if (!device)
-        return SI_DEVICE_NOT_FOUND;  // gone, or held by another program
+    const auto bridge = BridgeNumbered(roots, deviceNum);
+    if (!bridge) return SI_DEVICE_NOT_FOUND;
+    auto device = TtyDevice::OpenExclusive(bridge->devicePath);
+    if (!device) return SI_DEVICE_NOT_FOUND;  // gone, or held by another program
     auto* opened = new (std::nothrow) BridgeDevice(std::move(*device));
-    if (opened == nullptr)
-        return SI_DEVICE_NOT_FOUND;
+    if (opened == nullptr) return SI_DEVICE_NOT_FOUND;
     // Raw from the start, with the record's defaults, so that no byte is
     // cooked before the caller sets the line.
-    if (apply(*opened, opened->line) != SI_SUCCESS) {
+    if (Apply(*opened, opened->line) != SI_SUCCESS) {
         delete opened;
         return SI_DEVICE_NOT_FOUND;
     }
-    clearOpenFailure();
+    ClearOpenFailure();
     *handle = opened;
     return SI_SUCCESS;
 }
 
-SI_STATUS SI_GetNumDevices(LPDWORD numDevices)
-{
-    return siGetNumDevices(DeviceRoots{}, numDevices);
+SI_STATUS SI_GetNumDevices(LPDWORD numDevices) { return SiGetNumDevices(DeviceRoots{}, numDevices); }
+
+SI_STATUS SI_GetProductString(DWORD deviceNum, char* productString, DWORD options) {
+    return SiGetProductString(DeviceRoots{}, deviceNum, productString, options);
 }
 
-SI_STATUS SI_GetProductString(DWORD deviceNum, char* productString, DWORD options)
-{
-    return siGetProductString(DeviceRoots{}, deviceNum, productString, options);
-}
+SI_STATUS SI_Open(DWORD deviceNum, HANDLE* handle) { return SiOpen(DeviceRoots{}, deviceNum, handle); }
 
-SI_STATUS SI_Open(DWORD deviceNum, HANDLE* handle)
-{
-    return siOpen(DeviceRoots{}, deviceNum, handle);
-}
-
-SI_STATUS SI_Close(HANDLE handle)
-{
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
+SI_STATUS SI_Close(HANDLE handle) {
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
     delete bridge;  // the device closes its descriptor
     return SI_SUCCESS;
 }
 
-SI_STATUS SI_SetBaudRate(HANDLE handle, DWORD baudRate)
-{
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
-    if (baudRate == 0)
-        return SI_INVALID_PARAMETER;
+SI_STATUS SI_SetBaudRate(HANDLE handle, DWORD baudRate) {
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
+    if (baudRate == 0) return SI_INVALID_PARAMETER;
     LineSettings wanted = bridge->line;
     wanted.baud = baudRate;
-    return apply(*bridge, wanted);
+    return Apply(*bridge, wanted);
 }
 
-SI_STATUS SI_SetLineControl(HANDLE handle, WORD lineControl)
-{
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
-    return apply(*bridge, withLineControl(bridge->line, lineControl));
+SI_STATUS SI_SetLineControl(HANDLE handle, WORD lineControl) {
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
+    return Apply(*bridge, WithLineControl(bridge->line, lineControl));
 }
 
 SI_STATUS SI_SetFlowControl(HANDLE handle, BYTE ctsMask, BYTE rtsMask, BYTE dtrMask, BYTE dcdMask,
-                            BYTE dsrMask, BOOL xonXoff)
-{
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
-    return apply(*bridge,
-                 withFlowControl(bridge->line, ctsMask, rtsMask, dtrMask, dcdMask, dsrMask, xonXoff));
+                            BYTE dsrMask, BOOL xonXoff) {
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
+    return Apply(*bridge,
+                 WithFlowControl(bridge->line, ctsMask, rtsMask, dtrMask, dcdMask, dsrMask, xonXoff));
 }
 
-SI_STATUS SI_SetTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs)
-{
-    processTimeouts() = {readTimeoutMs, writeTimeoutMs};
+SI_STATUS SI_SetTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs) {
+    ProcessTimeouts() = {readTimeoutMs, writeTimeoutMs};
     return SI_SUCCESS;
 }
 
-SI_STATUS SI_GetTimeouts(LPDWORD readTimeoutMs, LPDWORD writeTimeoutMs)
-{
-    if (readTimeoutMs == nullptr || writeTimeoutMs == nullptr)
-        return SI_INVALID_PARAMETER;
-    *readTimeoutMs = processTimeouts().readMs;
-    *writeTimeoutMs = processTimeouts().writeMs;
+SI_STATUS SI_GetTimeouts(LPDWORD readTimeoutMs, LPDWORD writeTimeoutMs) {
+    if (readTimeoutMs == nullptr || writeTimeoutMs == nullptr) return SI_INVALID_PARAMETER;
+    *readTimeoutMs = ProcessTimeouts().readMs;
+    *writeTimeoutMs = ProcessTimeouts().writeMs;
     return SI_SUCCESS;
 }
 
-SI_STATUS SI_FlushBuffers(HANDLE handle, BYTE flushTransmit, BYTE flushReceive)
-{
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
-    return bridge->device.flush(flushReceive != 0, flushTransmit != 0) ? SI_SUCCESS : SI_DEVICE_NOT_FOUND;
+SI_STATUS SI_FlushBuffers(HANDLE handle, BYTE flushTransmit, BYTE flushReceive) {
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
+    return bridge->device.Flush(flushReceive != 0, flushTransmit != 0) ? SI_SUCCESS : SI_DEVICE_NOT_FOUND;
 }
 
 SI_STATUS SI_Read(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
-                  LPOVERLAPPED overlapped)
-{
-    if (bytesRead != nullptr)
-        *bytesRead = 0;
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
+                  LPOVERLAPPED overlapped) {
+    if (bytesRead != nullptr) *bytesRead = 0;
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
     if (bytesRead == nullptr || overlapped != nullptr || (buffer == nullptr && bytesToRead > 0))
         return SI_INVALID_PARAMETER;
     // One limit for the whole read, however the bytes trickle in.
     ReadTiming timing;
-    timing.total = limitOf(processTimeouts().readMs);
-    auto const received = bridge->device.read(static_cast<std::uint8_t*>(buffer), bytesToRead, timing);
-    if (!received)
-        return SI_READ_ERROR;  // the bridge is gone, or the terminal failed
+    timing.total = LimitOf(ProcessTimeouts().readMs);
+    const auto received = bridge->device.Read(static_cast<std::uint8_t*>(buffer), bytesToRead, timing);
+    if (!received) return SI_READ_ERROR;  // the bridge is gone, or the terminal failed
     *bytesRead = static_cast<DWORD>(*received);
     return *received < bytesToRead ? SI_READ_TIMED_OUT : SI_SUCCESS;
 }
 
 SI_STATUS SI_Write(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
-                   LPOVERLAPPED overlapped)
-{
-    if (bytesWritten != nullptr)
-        *bytesWritten = 0;
-    auto* bridge = bridgeFrom(handle);
-    if (bridge == nullptr)
-        return SI_INVALID_HANDLE;
+                   LPOVERLAPPED overlapped) {
+    if (bytesWritten != nullptr) *bytesWritten = 0;
+    auto* bridge = BridgeFrom(handle);
+    if (bridge == nullptr) return SI_INVALID_HANDLE;
     if (bytesWritten == nullptr || overlapped != nullptr || (buffer == nullptr && bytesToWrite > 0))
         return SI_INVALID_PARAMETER;
-    auto const written = bridge->device.writeAll(static_cast<const std::uint8_t*>(buffer), bytesToWrite,
-                                                 limitOf(processTimeouts().writeMs));
-    if (!written)
-        return SI_WRITE_ERROR;
+    const auto written = bridge->device.WriteAll(static_cast<const std::uint8_t*>(buffer), bytesToWrite,
+                                                 LimitOf(ProcessTimeouts().writeMs));
+    if (!written) return SI_WRITE_ERROR;
     *bytesWritten = static_cast<DWORD>(*written);
     return *written < bytesToWrite ? SI_WRITE_TIMED_OUT : SI_SUCCESS;
 }
 
-
-
 namespace {
 
-std::optional<LineParity> parityFrom(unsigned code)
-{
+std::optional<LineParity> ParityFrom(unsigned code) {
     switch (code) {
     case 0: return LineParity::None;
     case 1: return LineParity::Odd;
@@ -267,8 +216,7 @@ std::optional<LineParity> parityFrom(unsigned code)
     }
 }
 
-std::optional<LineStopBits> stopBitsFrom(unsigned code)
-{
+std::optional<LineStopBits> StopBitsFrom(unsigned code) {
     switch (code) {
     case 0: return LineStopBits::One;
     case 2: return LineStopBits::Two;
@@ -276,24 +224,19 @@ std::optional<LineStopBits> stopBitsFrom(unsigned code)
     }
 }
 
-std::optional<bool> outputLevel(BYTE mask)
-{
-    if (mask == SI_HELD_INACTIVE)
-        return false;
-    if (mask == SI_HELD_ACTIVE)
-        return true;
+std::optional<bool> OutputLevel(BYTE mask) {
+    if (mask == SI_HELD_INACTIVE) return false;
+    if (mask == SI_HELD_ACTIVE) return true;
     return std::nullopt;  // firmware handshaking
 }
 
-} // namespace
+}  // namespace
 
-std::optional<LineSettings> posix::withLineControl(LineSettings current, WORD lineControl)
-{
-    unsigned const dataBits = lineControl >> 8;
-    auto const parity = parityFrom((lineControl >> 4) & 0xF);
-    auto const stopBits = stopBitsFrom(lineControl & 0xF);
-    if (dataBits < 5 || dataBits > 8 || !parity || !stopBits)
-        return std::nullopt;
+std::optional<LineSettings> posix::WithLineControl(LineSettings current, WORD lineControl) {
+    const unsigned dataBits = lineControl >> 8;
+    const auto parity = ParityFrom((lineControl >> 4) & 0xF);
+    const auto stopBits = StopBitsFrom(lineControl & 0xF);
+    if (dataBits < 5 || dataBits > 8 || !parity || !stopBits) return std::nullopt;
     current.dataBits = static_cast<int>(dataBits);
     current.parity = *parity;
     current.checkParity = *parity != LineParity::None;
@@ -301,16 +244,13 @@ std::optional<LineSettings> posix::withLineControl(LineSettings current, WORD li
     return current;
 }
 
-std::optional<LineSettings> posix::withFlowControl(LineSettings current, BYTE ctsMask, BYTE rtsMask,
-                                            BYTE dtrMask, BYTE dcdMask, BYTE dsrMask, BOOL xonXoff)
-{
-    if (ctsMask != SI_STATUS_INPUT || dcdMask != SI_STATUS_INPUT || dsrMask != SI_STATUS_INPUT
-        || xonXoff)
+std::optional<LineSettings> posix::WithFlowControl(LineSettings current, BYTE ctsMask, BYTE rtsMask,
+                                                   BYTE dtrMask, BYTE dcdMask, BYTE dsrMask, BOOL xonXoff) {
+    if (ctsMask != SI_STATUS_INPUT || dcdMask != SI_STATUS_INPUT || dsrMask != SI_STATUS_INPUT || xonXoff)
         return std::nullopt;
-    auto const rts = outputLevel(rtsMask);
-    auto const dtr = outputLevel(dtrMask);
-    if (!rts || !dtr)
-        return std::nullopt;
+    const auto rts = OutputLevel(rtsMask);
+    const auto dtr = OutputLevel(dtrMask);
+    if (!rts || !dtr) return std::nullopt;
     current.rts = *rts;
     current.dtr = *dtr;
     return current;

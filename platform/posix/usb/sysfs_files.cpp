@@ -8,44 +8,33 @@
 
 namespace fwsend::posix {
 
-std::optional<std::string> canonicalPath(const std::string& path)
-{
+std::optional<std::string> CanonicalPath(const std::string& path) {
     char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr)
-        return std::nullopt;
+    if (::realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
     return std::string(resolved);
 }
 
-std::string parentOf(const std::string& path)
-{
-    auto const slash = path.rfind('/');
+std::string ParentOf(const std::string& path) {
+    const auto slash = path.rfind('/');
     return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool pathExists(const std::string& path)
-{
-    return ::access(path.c_str(), F_OK) == 0;
-}
+bool PathExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-std::optional<std::string> readSysfsAttribute(const std::string& path)
-{
+std::optional<std::string> ReadSysfsAttribute(const std::string& path) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file)
-        return std::nullopt;
+    if (!file) return std::nullopt;
     char buffer[4096];
     std::size_t const n = std::fread(buffer, 1, sizeof buffer, file.get());
     std::string text(buffer, n);
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
 }
 
-std::optional<std::string> linkLeaf(const std::string& link)
-{
+std::optional<std::string> LinkLeaf(const std::string& link) {
     char target[PATH_MAX];
-    ssize_t const n = ::readlink(link.c_str(), target, sizeof target - 1);
-    if (n <= 0)
-        return std::nullopt;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) return std::nullopt;
     std::string const text(target, static_cast<std::size_t>(n));
     return text.substr(text.rfind('/') + 1);
 }

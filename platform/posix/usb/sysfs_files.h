@@ -9,17 +9,17 @@
 namespace fwsend::posix {
 
 // The path with every link resolved; empty when it does not exist.
-std::optional<std::string> canonicalPath(const std::string& path);
+std::optional<std::string> CanonicalPath(const std::string& path);
 
 // The folder that holds path ("/" at the top).
-std::string parentOf(const std::string& path);
+std::string ParentOf(const std::string& path);
 
-bool pathExists(const std::string& path);
+bool PathExists(const std::string& path);
 
 // A small attribute file, whole, without the line end the kernel ends it in.
-std::optional<std::string> readSysfsAttribute(const std::string& path);
+std::optional<std::string> ReadSysfsAttribute(const std::string& path);
 
 // The last part of a symbolic link's target: a driver's or a bus's name.
-std::optional<std::string> linkLeaf(const std::string& link);
+std::optional<std::string> LinkLeaf(const std::string& link);
 
 }  // namespace fwsend::posix

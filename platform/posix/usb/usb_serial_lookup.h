@@ -17,11 +17,11 @@ struct DeviceRoots {
 };
 
 struct UsbSerialInterface {
-    std::string ttyName;           // e.g. ttyUSB0
-    std::string devicePath;        // the device node: <dev>/<ttyName>
-    std::string product;           // the USB device's product string, without its line end;
-                                   // empty when the device has none
-    std::string vendorId;          // idVendor and idProduct as sysfs writes them: "0403"
+    std::string ttyName;     // e.g. ttyUSB0
+    std::string devicePath;  // the device node: <dev>/<ttyName>
+    std::string product;     // the USB device's product string, without its line end;
+                             // empty when the device has none
+    std::string vendorId;    // idVendor and idProduct as sysfs writes them: "0403"
     std::string productId;
     unsigned interfaceNumber = 0;  // bInterfaceNumber of the USB interface
     unsigned interfaceCount = 0;   // bNumInterfaces of the USB device, bound or not
@@ -30,12 +30,10 @@ struct UsbSerialInterface {
 
 // Every tty of /sys/class/tty whose USB interface is bound to driver, in the
 // natural order of the tty names (ttyUSB2 before ttyUSB10).
-std::vector<UsbSerialInterface> findUsbSerialInterfaces(const DeviceRoots& roots,
-                                                        std::string_view driver);
+std::vector<UsbSerialInterface> FindUsbSerialInterfaces(const DeviceRoots& roots, std::string_view driver);
 
 // Orders names by their text, with runs of digits compared as numbers.
-bool naturalLess(std::string_view a, std::string_view b);
-
+bool NaturalLess(std::string_view a, std::string_view b);
 
 // The attached FTDI interfaces under the names the D2XX library gives them,
 // so that the same -D text opens a converter on Linux and on Windows.
@@ -47,6 +45,6 @@ struct FtdiDevice {
 };
 
 // Every interface bound to ftdi_sio, in the natural order of the tty names.
-std::vector<FtdiDevice> listFtdiDevices(const DeviceRoots& roots);
+std::vector<FtdiDevice> ListFtdiDevices(const DeviceRoots& roots);
 
 }  // namespace fwsend::posix

@@ -15,6 +15,6 @@
 
 namespace fwsend::posix {
 
-std::optional<std::string> devicePathForPortName(std::string_view name);
+std::optional<std::string> DevicePathForPortName(std::string_view name);
 
 }  // namespace fwsend::posix

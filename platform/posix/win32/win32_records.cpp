@@ -4,8 +4,7 @@ namespace fwsend::posix {
 
 namespace {
 
-std::optional<LineParity> parityFrom(BYTE parity)
-{
+std::optional<LineParity> ParityFrom(BYTE parity) {
     switch (parity) {
     case NOPARITY: return LineParity::None;
     case ODDPARITY: return LineParity::Odd;
@@ -16,8 +15,7 @@ std::optional<LineParity> parityFrom(BYTE parity)
     }
 }
 
-std::optional<LineStopBits> stopBitsFrom(BYTE stopBits)
-{
+std::optional<LineStopBits> StopBitsFrom(BYTE stopBits) {
     switch (stopBits) {
     case ONESTOPBIT: return LineStopBits::One;
     case TWOSTOPBITS: return LineStopBits::Two;
@@ -26,37 +24,28 @@ std::optional<LineStopBits> stopBitsFrom(BYTE stopBits)
 }
 
 // Only fixed levels: the terminal layer does no DTR/RTS handshaking.
-std::optional<bool> fixedLevel(DWORD control)
-{
-    if (control == DTR_CONTROL_DISABLE)
-        return false;
-    if (control == DTR_CONTROL_ENABLE)
-        return true;
+std::optional<bool> FixedLevel(DWORD control) {
+    if (control == DTR_CONTROL_DISABLE) return false;
+    if (control == DTR_CONTROL_ENABLE) return true;
     return std::nullopt;
 }
 
-bool asksForFlowControl(const DCB& dcb)
-{
+bool AsksForFlowControl(const DCB& dcb) {
     return dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fOutX || dcb.fInX;
 }
 
-} // namespace
+}  // namespace
 
-std::optional<LineSettings> lineSettingsFromDcb(const DCB& dcb)
-{
-    if (dcb.DCBlength != sizeof(DCB) || dcb.BaudRate == 0)
-        return std::nullopt;
-    if (dcb.ByteSize < 5 || dcb.ByteSize > 8)
-        return std::nullopt;
-    if (asksForFlowControl(dcb) || dcb.fNull)
-        return std::nullopt;
+std::optional<LineSettings> LineSettingsFromDcb(const DCB& dcb) {
+    if (dcb.DCBlength != sizeof(DCB) || dcb.BaudRate == 0) return std::nullopt;
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8) return std::nullopt;
+    if (AsksForFlowControl(dcb) || dcb.fNull) return std::nullopt;
 
-    auto const parity = parityFrom(dcb.Parity);
-    auto const stopBits = stopBitsFrom(dcb.StopBits);
-    auto const dtr = fixedLevel(dcb.fDtrControl);
-    auto const rts = fixedLevel(dcb.fRtsControl);
-    if (!parity || !stopBits || !dtr || !rts)
-        return std::nullopt;
+    const auto parity = ParityFrom(dcb.Parity);
+    const auto stopBits = StopBitsFrom(dcb.StopBits);
+    const auto dtr = FixedLevel(dcb.fDtrControl);
+    const auto rts = FixedLevel(dcb.fRtsControl);
+    if (!parity || !stopBits || !dtr || !rts) return std::nullopt;
 
     LineSettings settings;
     settings.baud = dcb.BaudRate;
@@ -71,25 +60,21 @@ std::optional<LineSettings> lineSettingsFromDcb(const DCB& dcb)
     return settings;
 }
 
-
 namespace {
 
 // Computed in 64 bits: MAXDWORD * count does not fit in a DWORD.
-std::optional<std::chrono::milliseconds> totalFor(DWORD multiplier, DWORD constant, DWORD count)
-{
-    if (multiplier == 0 && constant == 0)
-        return std::nullopt;
+std::optional<std::chrono::milliseconds> TotalFor(DWORD multiplier, DWORD constant, DWORD count) {
+    if (multiplier == 0 && constant == 0) return std::nullopt;
     std::uint64_t const ms = std::uint64_t{multiplier} * count + constant;
     return std::chrono::milliseconds(static_cast<std::chrono::milliseconds::rep>(ms));
 }
 
-} // namespace
+}  // namespace
 
-ReadTiming readTimingFor(const COMMTIMEOUTS& timeouts, DWORD count)
-{
-    auto const interval = timeouts.ReadIntervalTimeout;
-    auto const multiplier = timeouts.ReadTotalTimeoutMultiplier;
-    auto const constant = timeouts.ReadTotalTimeoutConstant;
+ReadTiming ReadTimingFor(const COMMTIMEOUTS& timeouts, DWORD count) {
+    const auto interval = timeouts.ReadIntervalTimeout;
+    const auto multiplier = timeouts.ReadTotalTimeoutMultiplier;
+    const auto constant = timeouts.ReadTotalTimeoutConstant;
 
     ReadTiming timing;
     if (interval == MAXDWORD && multiplier == 0 && constant == 0) {
@@ -101,17 +86,13 @@ ReadTiming readTimingFor(const COMMTIMEOUTS& timeouts, DWORD count)
         timing.returnOnFirstBytes = true;
         return timing;
     }
-    if (interval != 0)
-        timing.interval = std::chrono::milliseconds(interval);
-    timing.total = totalFor(multiplier, constant, count);
+    if (interval != 0) timing.interval = std::chrono::milliseconds(interval);
+    timing.total = TotalFor(multiplier, constant, count);
     return timing;
 }
 
-std::optional<std::chrono::milliseconds> writeTimeoutFor(const COMMTIMEOUTS& timeouts,
-                                                         DWORD count)
-{
-    return totalFor(timeouts.WriteTotalTimeoutMultiplier, timeouts.WriteTotalTimeoutConstant,
-                    count);
+std::optional<std::chrono::milliseconds> WriteTimeoutFor(const COMMTIMEOUTS& timeouts, DWORD count) {
+    return TotalFor(timeouts.WriteTotalTimeoutMultiplier, timeouts.WriteTotalTimeoutConstant, count);
 }
 
 }  // namespace fwsend::posix

@@ -16,7 +16,7 @@ namespace fwsend::posix {
 // 0, ByteSize outside 5..8, 1.5 or unknown stop bits, unknown parity,
 // handshake or toggle modes of DTR/RTS, CTS/DSR/XON-XOFF flow control, or
 // the discarding of null bytes.
-std::optional<LineSettings> lineSettingsFromDcb(const DCB& dcb);
+std::optional<LineSettings> LineSettingsFromDcb(const DCB& dcb);
 
 // A read of count bytes ends when count bytes have arrived, when more than
 // ReadIntervalTimeout ms pass between two bytes (0: no interval limit), or
@@ -25,11 +25,10 @@ std::optional<LineSettings> lineSettingsFromDcb(const DCB& dcb);
 //   MAXDWORD, 0, 0              return at once with what is there;
 //   MAXDWORD, MAXDWORD, c       return as soon as anything arrived, waiting
 //                               up to c ms (0 < c < MAXDWORD) for it.
-ReadTiming readTimingFor(const COMMTIMEOUTS& timeouts, DWORD count);
+ReadTiming ReadTimingFor(const COMMTIMEOUTS& timeouts, DWORD count);
 
 // WriteTotalTimeoutMultiplier * count + WriteTotalTimeoutConstant ms; none
 // when both are 0.
-std::optional<std::chrono::milliseconds> writeTimeoutFor(const COMMTIMEOUTS& timeouts,
-                                                         DWORD count);
+std::optional<std::chrono::milliseconds> WriteTimeoutFor(const COMMTIMEOUTS& timeouts, DWORD count);
 
 }  // namespace fwsend::posix

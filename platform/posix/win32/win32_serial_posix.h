@@ -10,6 +10,6 @@ namespace fwsend::posix {
 
 // The handle owns the device until CloseHandle; INVALID_HANDLE_VALUE when no
 // memory is left.
-HANDLE handleForOpenDevice(TtyDevice device);
+HANDLE HandleForOpenDevice(TtyDevice device);
 
 }  // namespace fwsend::posix

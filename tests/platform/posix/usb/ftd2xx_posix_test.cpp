@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <termios.h>
+#include <chrono>
 #include <vector>
 
 #include "tests/support/fake_sysfs.h"
@@ -51,20 +51,20 @@ struct Handle {
 class FtdiLayerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(first.IsOpen() && second.IsOpen());
-        tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
-        tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
-        tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
-        tree.LinkDeviceNode("ttyUSB0", first.SlavePath());
-        tree.LinkDeviceNode("ttyUSB1", second.SlavePath());
+        ASSERT_TRUE(first_.IsOpen() && second_.IsOpen());
+        tree_.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
+        tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+        tree_.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB1");
+        tree_.LinkDeviceNode("ttyUSB0", first_.SlavePath());
+        tree_.LinkDeviceNode("ttyUSB1", second_.SlavePath());
     }
 
-    PtyPair first, second;
-    FakeSysfs tree;
+    PtyPair first_, second_;
+    FakeSysfs tree_;
 };
 
 TEST_F(FtdiLayerTest, OpensTheInterfaceNamedByTheDescriptionAndNoOther) {
-    Handle device(openFtdiByDescription("Dual RS232-HS B", tree.Roots()));
+    Handle device(OpenFtdiByDescription("Dual RS232-HS B", tree_.Roots()));
     ASSERT_TRUE(device.Valid());
     DCB dcb = Record8N1(9600);  // raw: 0x11 is data, not XON
     ASSERT_TRUE(FT_W32_SetCommState(device.value, &dcb));
@@ -72,8 +72,8 @@ TEST_F(FtdiLayerTest, OpensTheInterfaceNamedByTheDescriptionAndNoOther) {
     ASSERT_TRUE(FT_W32_SetCommTimeouts(device.value, &timeouts));
 
     // Bytes from the second channel's far end arrive; the first channel's do not.
-    ASSERT_TRUE(first.Send({0x55}));
-    ASSERT_TRUE(second.Send({0x11}));
+    ASSERT_TRUE(first_.Send({0x55}));
+    ASSERT_TRUE(second_.Send({0x11}));
     std::uint8_t byte = 0;
     DWORD got = 0;
     ASSERT_TRUE(FT_W32_ReadFile(device.value, &byte, 1, &got, nullptr));
@@ -82,36 +82,37 @@ TEST_F(FtdiLayerTest, OpensTheInterfaceNamedByTheDescriptionAndNoOther) {
 }
 
 TEST_F(FtdiLayerTest, DescriptionsMatchExactlyAndCaseSensitively) {
-    for (const char* wrong : {"dual rs232-hs b", "Dual RS232-HS", "Dual RS232-HS C", "Dual RS232-HS B ", ""}) {
-        Handle device(openFtdiByDescription(wrong, tree.Roots()));
+    for (const char* wrong :
+         {"dual rs232-hs b", "Dual RS232-HS", "Dual RS232-HS C", "Dual RS232-HS B ", ""}) {
+        Handle device(OpenFtdiByDescription(wrong, tree_.Roots()));
         EXPECT_FALSE(device.Valid()) << '"' << wrong << '"';
     }
-    Handle none(openFtdiByDescription(nullptr, tree.Roots()));
+    Handle none(OpenFtdiByDescription(nullptr, tree_.Roots()));
     EXPECT_FALSE(none.Valid());
 }
 
 TEST_F(FtdiLayerTest, ADeviceThatIsHeldCannotBeOpenedUntilItIsReleased) {
-    auto* held = new Handle(openFtdiByDescription("Dual RS232-HS A", tree.Roots()));
+    auto* held = new Handle(OpenFtdiByDescription("Dual RS232-HS A", tree_.Roots()));
     ASSERT_TRUE(held->Valid());
-    Handle again(openFtdiByDescription("Dual RS232-HS A", tree.Roots()));
+    Handle again(OpenFtdiByDescription("Dual RS232-HS A", tree_.Roots()));
     EXPECT_FALSE(again.Valid());
     delete held;
-    Handle afterRelease(openFtdiByDescription("Dual RS232-HS A", tree.Roots()));
+    Handle afterRelease(OpenFtdiByDescription("Dual RS232-HS A", tree_.Roots()));
     EXPECT_TRUE(afterRelease.Valid());
 }
 
 TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
-    Handle device(openFtdiByDescription("Dual RS232-HS A", tree.Roots()));
+    Handle device(OpenFtdiByDescription("Dual RS232-HS A", tree_.Roots()));
     ASSERT_TRUE(device.Valid());
     ASSERT_NE(FT_W32_SetupComm(device.value, 1024, 1024), 0);
     DCB dcb = Record8N1(115200);
     ASSERT_NE(FT_W32_SetCommState(device.value, &dcb), 0);
 
     // The far end sees a raw line at exactly that rate with one stop bit.
-    TtySpeeds const speeds = ReadTtySpeeds(first.Master());
+    const TtySpeeds speeds = ReadTtySpeeds(first_.Master());
     EXPECT_EQ(speeds.output, 115200u);
     termios line{};
-    ASSERT_EQ(tcgetattr(first.Master(), &line), 0);
+    ASSERT_EQ(tcgetattr(first_.Master(), &line), 0);
     EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
@@ -124,9 +125,9 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
     // Nothing arrives: success with no bytes, after about 2 x 50 ms.
     std::uint8_t buffer[1];
     DWORD got = 99;
-    auto const start = Clock::now();
+    const auto start = Clock::now();
     ASSERT_TRUE(FT_W32_ReadFile(device.value, buffer, 1, &got, nullptr));
-    auto const waited = Clock::now() - start;
+    const auto waited = Clock::now() - start;
     EXPECT_EQ(got, 0u);
     EXPECT_GE(waited, std::chrono::milliseconds(90));
     EXPECT_LT(waited, std::chrono::seconds(5));
@@ -135,13 +136,13 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
     DWORD written = 0;
     ASSERT_TRUE(FT_W32_WriteFile(device.value, frame, sizeof frame, &written, nullptr));
     EXPECT_EQ(written, sizeof frame);
-    EXPECT_EQ(first.Receive(sizeof frame, std::chrono::seconds(2)),
+    EXPECT_EQ(first_.Receive(sizeof frame, std::chrono::seconds(2)),
               (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
 
     EXPECT_NE(FT_W32_PurgeComm(device.value, PURGE_TXCLEAR | PURGE_RXCLEAR), 0);
 
     // The converter is unplugged: the read fails at once instead of waiting.
-    first.Close();
+    first_.Close();
     EXPECT_FALSE(FT_W32_ReadFile(device.value, buffer, 1, &got, nullptr));
 }
 

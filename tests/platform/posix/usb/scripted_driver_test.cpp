@@ -6,12 +6,12 @@
 #include <chrono>
 #include <vector>
 
-#include "tests/support/fake_sysfs.h"
 #include "platform/open_failure.h"
 #include "platform/posix/usb/ftd2xx_posix.h"
 #include "platform/posix/usb/siusbxp_posix.h"
-#include "tools/pty_pair.h"
 #include "tests/platform/posix/usb/scripted_tty_driver.h"
+#include "tests/support/fake_sysfs.h"
+#include "tools/pty_pair.h"
 
 namespace fwsend::posix {
 
@@ -33,21 +33,21 @@ class ScriptedDriverTest : public testing::Test {
 protected:
     void SetUp() override {
         Script() = ScriptedTtyDriver{};
-        ASSERT_TRUE(pty.IsOpen());
-        tree.AddUsbDevice("1-1", "FT232R USB UART");
-        tree.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
-        tree.AddUsbDevice("1-2", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
-        tree.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB1");
-        tree.LinkDeviceNode("ttyUSB0", pty.SlavePath());
-        tree.LinkDeviceNode("ttyUSB1", pty.SlavePath());
+        ASSERT_TRUE(pty_.IsOpen());
+        tree_.AddUsbDevice("1-1", "FT232R USB UART");
+        tree_.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
+        tree_.AddUsbDevice("1-2", "CP2102 USB to UART Bridge Controller", 1, "10c4:ea60");
+        tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB1");
+        tree_.LinkDeviceNode("ttyUSB0", pty_.SlavePath());
+        tree_.LinkDeviceNode("ttyUSB1", pty_.SlavePath());
     }
     HANDLE OpenComPort() {
-        return CreateFileA(pty.SlavePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        return CreateFileA(pty_.SlavePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
-    PtyPair pty;
-    FakeSysfs tree;
+    PtyPair pty_;
+    FakeSysfs tree_;
 };
 
 TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) {
@@ -57,14 +57,14 @@ TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) 
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB dcb = Record(128000, EVENPARITY);
     EXPECT_FALSE(SetCommState(port, &dcb));
-    EXPECT_EQ(DescribeOpenFailure(), pty.SlavePath() + ": the driver kept 115200 baud instead of 128000");
+    EXPECT_EQ(DescribeOpenFailure(), pty_.SlavePath() + ": the driver kept 115200 baud instead of 128000");
     Script().heldRate.reset();
     EXPECT_TRUE(SetCommState(port, &dcb));
     CloseHandle(port);
 
     // cp210x rounds 110 up to 300.
     HANDLE bridge = INVALID_HANDLE_VALUE;
-    ASSERT_EQ(siOpen(tree.Roots(), 0, &bridge), SI_SUCCESS);
+    ASSERT_EQ(SiOpen(tree_.Roots(), 0, &bridge), SI_SUCCESS);
     Script().heldRate = 300;
     EXPECT_NE(SI_SetBaudRate(bridge, 110), SI_SUCCESS);
     EXPECT_NE(DescribeOpenFailure().find("kept 300 baud instead of 110"), std::string::npos);
@@ -72,7 +72,7 @@ TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) 
 
     // ftdi_sio takes 110 and says so, but the chip cannot go below 183.
     Script().heldRate.reset();
-    FT_HANDLE converter = openFtdiByDescription("FT232R USB UART", tree.Roots());
+    FT_HANDLE converter = OpenFtdiByDescription("FT232R USB UART", tree_.Roots());
     ASSERT_NE(converter, INVALID_HANDLE_VALUE);
     DCB slow = Record(110, NOPARITY);
     EXPECT_FALSE(FT_W32_SetCommState(converter, &slow));
@@ -114,7 +114,7 @@ TEST_F(ScriptedDriverTest, AWriteReturnsOnceTheDriverHasSentItsQueue) {
 
 TEST_F(ScriptedDriverTest, TheDriversLowLatencyModeIsPutBackOnClose) {
     Script().lowLatency = false;
-    FT_HANDLE converter = openFtdiByDescription("FT232R USB UART", tree.Roots());
+    FT_HANDLE converter = OpenFtdiByDescription("FT232R USB UART", tree_.Roots());
     ASSERT_NE(converter, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Script().lowLatency, true);
     FT_W32_CloseHandle(converter);
@@ -123,7 +123,7 @@ TEST_F(ScriptedDriverTest, TheDriversLowLatencyModeIsPutBackOnClose) {
     // A driver already in low-latency mode is left as it was.
     Script().lowLatencyChanges.clear();
     Script().lowLatency = true;
-    converter = openFtdiByDescription("FT232R USB UART", tree.Roots());
+    converter = OpenFtdiByDescription("FT232R USB UART", tree_.Roots());
     ASSERT_NE(converter, INVALID_HANDLE_VALUE);
     FT_W32_CloseHandle(converter);
     EXPECT_TRUE(Script().lowLatencyChanges.empty());

@@ -9,20 +9,20 @@ ScriptedTtyDriver& Script() {
     return script;
 }
 
-std::optional<std::uint32_t> applyTtyAttributes(int, const TtyFlags&, std::uint32_t baud) {
+std::optional<std::uint32_t> ApplyTtyAttributes(int, const TtyFlags&, std::uint32_t baud) {
     return Script().heldRate.value_or(baud);
 }
 
-std::optional<std::size_t> transmitQueueBytes(int) {
+std::optional<std::size_t> TransmitQueueBytes(int) {
     auto& script = Script();
     const std::size_t index = std::min(script.queueQuestions, script.queueReadings.size() - 1);
     ++script.queueQuestions;
     return script.queueReadings[index];
 }
 
-std::optional<bool> lowLatency(int) { return Script().lowLatency; }
+std::optional<bool> LowLatency(int) { return Script().lowLatency; }
 
-bool setLowLatency(int, bool on) {
+bool SetLowLatency(int, bool on) {
     if (!Script().lowLatency) return false;
     Script().lowLatency = on;
     Script().lowLatencyChanges.push_back(on);

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <termios.h>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -37,71 +37,71 @@ termios LineSeenBy(const PtyPair& far) {
 }
 
 TEST(SiLineControl, ReadsTheWordAndRefusesWhatATerminalCannotDo) {
-    auto const line = withLineControl(LineSettings{}, 0x0722);  // 7 data bits, even parity, two stop bits
+    const auto line = WithLineControl(LineSettings{}, 0x0722);  // 7 data bits, even parity, two stop bits
     ASSERT_TRUE(line);
     EXPECT_EQ(line->dataBits, 7);
     EXPECT_EQ(line->parity, LineParity::Even);
     EXPECT_EQ(line->stopBits, LineStopBits::Two);
-    auto const plain = withLineControl(*line, 0x0800);
+    const auto plain = WithLineControl(*line, 0x0800);
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->dataBits, 8);
     EXPECT_EQ(plain->parity, LineParity::None);
     EXPECT_EQ(plain->stopBits, LineStopBits::One);
 
     for (WORD word : {0x0900, 0x0400, 0x0801, 0x0803, 0x0850})
-        EXPECT_FALSE(withLineControl(LineSettings{}, word)) << std::hex << word;
+        EXPECT_FALSE(WithLineControl(LineSettings{}, word)) << std::hex << word;
 }
 
 TEST(SiLineControl, FlowControlOnlyHoldsRtsAndDtr) {
-    auto const held = withFlowControl(LineSettings{}, 0, SI_HELD_ACTIVE, SI_HELD_INACTIVE, 0, 0, FALSE);
+    const auto held = WithFlowControl(LineSettings{}, 0, SI_HELD_ACTIVE, SI_HELD_INACTIVE, 0, 0, FALSE);
     ASSERT_TRUE(held);
     EXPECT_TRUE(held->rts);
     EXPECT_FALSE(held->dtr);
-    EXPECT_FALSE(withFlowControl(LineSettings{}, 1, 0, 0, 0, 0, FALSE));  // CTS handshake
-    EXPECT_FALSE(withFlowControl(LineSettings{}, 0, 2, 0, 0, 0, FALSE));  // RTS by the firmware
-    EXPECT_FALSE(withFlowControl(LineSettings{}, 0, 0, 0, 0, 1, FALSE));  // DSR handshake
-    EXPECT_FALSE(withFlowControl(LineSettings{}, 0, 0, 0, 0, 0, TRUE));   // XON/XOFF
+    EXPECT_FALSE(WithFlowControl(LineSettings{}, 1, 0, 0, 0, 0, FALSE));  // CTS handshake
+    EXPECT_FALSE(WithFlowControl(LineSettings{}, 0, 2, 0, 0, 0, FALSE));  // RTS by the firmware
+    EXPECT_FALSE(WithFlowControl(LineSettings{}, 0, 0, 0, 0, 1, FALSE));  // DSR handshake
+    EXPECT_FALSE(WithFlowControl(LineSettings{}, 0, 0, 0, 0, 0, TRUE));   // XON/XOFF
 }
 
 class SiLayerTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(first.IsOpen() && second.IsOpen());
-        tree.AddUsbDevice("1-1", "Target board");
-        tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB10");
-        tree.AddUsbDevice("1-3", "Programmer");
-        tree.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB2");
-        tree.AddUsbDevice("1-2", "FT232R USB UART");
-        tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
-        tree.LinkDeviceNode("ttyUSB2", first.SlavePath());
-        tree.LinkDeviceNode("ttyUSB10", second.SlavePath());
+        ASSERT_TRUE(first_.IsOpen() && second_.IsOpen());
+        tree_.AddUsbDevice("1-1", "Target board");
+        tree_.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB10");
+        tree_.AddUsbDevice("1-3", "Programmer");
+        tree_.AddUsbSerialTty("1-3", 0, "cp210x", "ttyUSB2");
+        tree_.AddUsbDevice("1-2", "FT232R USB UART");
+        tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+        tree_.LinkDeviceNode("ttyUSB2", first_.SlavePath());
+        tree_.LinkDeviceNode("ttyUSB10", second_.SlavePath());
     }
     void Open(DWORD number, Bridge& bridge) {
-        ASSERT_TRUE(Succeeded(siOpen(tree.Roots(), number, &bridge.handle)));
+        ASSERT_TRUE(Succeeded(SiOpen(tree_.Roots(), number, &bridge.handle)));
     }
 
-    PtyPair first, second;  // ttyUSB2 and ttyUSB10
-    FakeSysfs tree;
+    PtyPair first_, second_;  // ttyUSB2 and ttyUSB10
+    FakeSysfs tree_;
 };
 
 TEST_F(SiLayerTest, NumbersTheBridgesInTheNaturalOrderOfTheirTtys) {
     DWORD count = 0;
-    ASSERT_TRUE(Succeeded(siGetNumDevices(tree.Roots(), &count)));
+    ASSERT_TRUE(Succeeded(SiGetNumDevices(tree_.Roots(), &count)));
     EXPECT_EQ(count, 2u);  // the FTDI converter is not one of them
 
     char product[SI_MAX_DEVICE_STRLEN];
-    ASSERT_TRUE(Succeeded(siGetProductString(tree.Roots(), 0, product, SI_RETURN_DESCRIPTION)));
+    ASSERT_TRUE(Succeeded(SiGetProductString(tree_.Roots(), 0, product, SI_RETURN_DESCRIPTION)));
     EXPECT_STREQ(product, "Programmer");
-    ASSERT_TRUE(Succeeded(siGetProductString(tree.Roots(), 1, product, SI_RETURN_DESCRIPTION)));
+    ASSERT_TRUE(Succeeded(SiGetProductString(tree_.Roots(), 1, product, SI_RETURN_DESCRIPTION)));
     EXPECT_STREQ(product, "Target board");
-    EXPECT_FALSE(Succeeded(siGetProductString(tree.Roots(), 2, product, SI_RETURN_DESCRIPTION)));
-    EXPECT_FALSE(Succeeded(siGetProductString(tree.Roots(), 0, product, 0)));
+    EXPECT_FALSE(Succeeded(SiGetProductString(tree_.Roots(), 2, product, SI_RETURN_DESCRIPTION)));
+    EXPECT_FALSE(Succeeded(SiGetProductString(tree_.Roots(), 0, product, 0)));
 
     // Number 1 is ttyUSB10: what its far end sends arrives there.
     Bridge bridge;
     Open(1, bridge);
     ASSERT_TRUE(Succeeded(SI_SetTimeouts(500, 500)));
-    ASSERT_TRUE(second.Send({0x11}));
+    ASSERT_TRUE(second_.Send({0x11}));
     std::uint8_t byte = 0;
     DWORD got = 0;
     EXPECT_EQ(SI_Read(bridge.handle, &byte, 1, &got, nullptr), SI_SUCCESS);
@@ -112,9 +112,9 @@ TEST_F(SiLayerTest, NumbersTheBridgesInTheNaturalOrderOfTheirTtys) {
 TEST_F(SiLayerTest, ABridgeIsHeldExclusivelyAndANumberOutOfRangeIsNotOpened) {
     Bridge held, again, missing;
     Open(0, held);
-    EXPECT_FALSE(Succeeded(siOpen(tree.Roots(), 0, &again.handle)));
+    EXPECT_FALSE(Succeeded(SiOpen(tree_.Roots(), 0, &again.handle)));
     EXPECT_EQ(again.handle, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(Succeeded(siOpen(tree.Roots(), 2, &missing.handle)));
+    EXPECT_FALSE(Succeeded(SiOpen(tree_.Roots(), 2, &missing.handle)));
 }
 
 TEST_F(SiLayerTest, TheFarEndSeesTheRateAndFramingThatWereSet) {
@@ -123,23 +123,23 @@ TEST_F(SiLayerTest, TheFarEndSeesTheRateAndFramingThatWereSet) {
     ASSERT_EQ(SI_SetBaudRate(bridge.handle, 115200), SI_SUCCESS);
     ASSERT_EQ(SI_SetLineControl(bridge.handle, 0x0802), SI_SUCCESS);
     ASSERT_EQ(SI_SetFlowControl(bridge.handle, 0, 0, 0, 0, 0, FALSE), SI_SUCCESS);
-    EXPECT_EQ(ReadTtySpeeds(first.Master()).output, 115200u);
-    EXPECT_NE(LineSeenBy(first).c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(ReadTtySpeeds(first_.Master()).output, 115200u);
+    EXPECT_NE(LineSeenBy(first_).c_cflag & CSTOPB, 0u);
 
     ASSERT_EQ(SI_SetLineControl(bridge.handle, 0x0800), SI_SUCCESS);
-    termios line = LineSeenBy(first);
+    termios line = LineSeenBy(first_);
     EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(ReadTtySpeeds(first.Master()).output, 115200u);  // the rate stays
+    EXPECT_EQ(ReadTtySpeeds(first_.Master()).output, 115200u);  // the rate stays
 
     // What the terminal cannot do is refused and changes nothing.
     EXPECT_NE(SI_SetLineControl(bridge.handle, 0x0801), SI_SUCCESS);
     EXPECT_NE(SI_SetBaudRate(bridge.handle, 0), SI_SUCCESS);
     EXPECT_NE(SI_SetFlowControl(bridge.handle, 1, 0, 0, 0, 0, FALSE), SI_SUCCESS);
-    EXPECT_EQ(LineSeenBy(first).c_cflag & CSTOPB, 0u);
-    EXPECT_EQ(ReadTtySpeeds(first.Master()).output, 115200u);
+    EXPECT_EQ(LineSeenBy(first_).c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(ReadTtySpeeds(first_.Master()).output, 115200u);
 }
 
 TEST_F(SiLayerTest, ReadWaitsTheReadTimeoutInAllHoweverTheBytesTrickleIn) {
@@ -154,14 +154,14 @@ TEST_F(SiLayerTest, ReadWaitsTheReadTimeoutInAllHoweverTheBytesTrickleIn) {
     std::thread far([this] {
         for (int i = 0; i < 3; ++i) {
             std::this_thread::sleep_for(milliseconds(i == 0 ? 500 : 1000));
-            first.Send({static_cast<std::uint8_t>(0xA0 + i)});
+            first_.Send({static_cast<std::uint8_t>(0xA0 + i)});
         }
     });
     std::uint8_t buffer[64] = {};
     DWORD got = 0;
-    auto const start = Clock::now();
+    const auto start = Clock::now();
     SI_STATUS const status = SI_Read(bridge.handle, buffer, sizeof buffer, &got, nullptr);
-    auto const waited = Clock::now() - start;
+    const auto waited = Clock::now() - start;
     far.join();
     EXPECT_EQ(status, SI_READ_TIMED_OUT);
     ASSERT_EQ(got, 3u);
@@ -178,14 +178,14 @@ TEST_F(SiLayerTest, BytesGoOutAndAGoneBridgeFailsAtOnce) {
     DWORD written = 0;
     ASSERT_EQ(SI_Write(bridge.handle, frame, sizeof frame, &written, nullptr), SI_SUCCESS);
     EXPECT_EQ(written, sizeof frame);
-    EXPECT_EQ(first.Receive(sizeof frame, std::chrono::seconds(2)),
+    EXPECT_EQ(first_.Receive(sizeof frame, std::chrono::seconds(2)),
               (std::vector<std::uint8_t>{0x00, 0x02, 0xAB, 0xCD}));
     EXPECT_EQ(SI_FlushBuffers(bridge.handle, 1, 1), SI_SUCCESS);
 
-    first.Close();
+    first_.Close();
     std::uint8_t byte = 0;
     DWORD got = 7;
-    auto const start = Clock::now();
+    const auto start = Clock::now();
     SI_STATUS const status = SI_Read(bridge.handle, &byte, 1, &got, nullptr);
     EXPECT_NE(status, SI_SUCCESS);
     EXPECT_NE(status, SI_RX_QUEUE_NOT_READY);
@@ -199,7 +199,7 @@ TEST_F(SiLayerTest, WriteGivesUpAfterTheWriteTimeoutWhenNothingIsTaken) {
     Open(0, bridge);
     std::vector<std::uint8_t> flood(1 << 20, 0x55);  // far more than the terminal buffers
     DWORD written = 0;
-    auto const start = Clock::now();
+    const auto start = Clock::now();
     EXPECT_EQ(SI_Write(bridge.handle, flood.data(), static_cast<DWORD>(flood.size()), &written, nullptr),
               SI_WRITE_TIMED_OUT);
     EXPECT_LT(written, flood.size());

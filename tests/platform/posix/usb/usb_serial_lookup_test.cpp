@@ -12,16 +12,16 @@ namespace {
 
 std::vector<std::string> TtyNames(const std::vector<UsbSerialInterface>& found) {
     std::vector<std::string> names;
-    for (auto const& interface : found) names.push_back(interface.ttyName);
+    for (const auto& interface : found) names.push_back(interface.ttyName);
     return names;
 }
 
 TEST(NaturalOrder, ComparesRunsOfDigitsAsNumbers) {
-    EXPECT_TRUE(naturalLess("ttyUSB2", "ttyUSB10"));
-    EXPECT_FALSE(naturalLess("ttyUSB10", "ttyUSB2"));
-    EXPECT_TRUE(naturalLess("ttyACM9", "ttyUSB0"));
-    EXPECT_TRUE(naturalLess("ttyUSB", "ttyUSB0"));
-    EXPECT_FALSE(naturalLess("ttyUSB3", "ttyUSB3"));
+    EXPECT_TRUE(NaturalLess("ttyUSB2", "ttyUSB10"));
+    EXPECT_FALSE(NaturalLess("ttyUSB10", "ttyUSB2"));
+    EXPECT_TRUE(NaturalLess("ttyACM9", "ttyUSB0"));
+    EXPECT_TRUE(NaturalLess("ttyUSB", "ttyUSB0"));
+    EXPECT_FALSE(NaturalLess("ttyUSB3", "ttyUSB3"));
 }
 
 TEST(UsbSerialLookup, FindsOnlyTheTtysOfTheDriverInNaturalOrder) {
@@ -36,14 +36,14 @@ TEST(UsbSerialLookup, FindsOnlyTheTtysOfTheDriverInNaturalOrder) {
     tree.AddAcmTty("1-4", 0, "ttyACM0");
     tree.AddVirtualTty("tty0");
 
-    auto const cp210x = findUsbSerialInterfaces(tree.Roots(), "cp210x");
+    const auto cp210x = FindUsbSerialInterfaces(tree.Roots(), "cp210x");
     ASSERT_EQ(TtyNames(cp210x), (std::vector<std::string>{"ttyUSB2", "ttyUSB10"}));
     EXPECT_EQ(cp210x[0].product, "Second bridge");  // without the line end
     EXPECT_EQ(cp210x[0].devicePath, tree.Root() + "/dev/ttyUSB2");
     EXPECT_EQ(cp210x[1].product, "CP2102 USB to UART Bridge Controller");
 
     // A driver that binds the interface itself is found through the tty's own device.
-    auto const acm = findUsbSerialInterfaces(tree.Roots(), "cdc_acm");
+    const auto acm = FindUsbSerialInterfaces(tree.Roots(), "cdc_acm");
     ASSERT_EQ(TtyNames(acm), std::vector<std::string>{"ttyACM0"});
     EXPECT_EQ(acm[0].product, "Modem");
 }
@@ -51,15 +51,15 @@ TEST(UsbSerialLookup, FindsOnlyTheTtysOfTheDriverInNaturalOrder) {
 TEST(UsbSerialLookup, NoDevicesOrNoTreeFindsNothing) {
     FakeSysfs tree;
     tree.AddVirtualTty("tty0");
-    EXPECT_TRUE(findUsbSerialInterfaces(tree.Roots(), "ftdi_sio").empty());
-    EXPECT_TRUE(findUsbSerialInterfaces({tree.Root() + "/missing", "/dev"}, "ftdi_sio").empty());
+    EXPECT_TRUE(FindUsbSerialInterfaces(tree.Roots(), "ftdi_sio").empty());
+    EXPECT_TRUE(FindUsbSerialInterfaces({tree.Root() + "/missing", "/dev"}, "ftdi_sio").empty());
 }
 
 TEST(FtdiDevices, SingleInterfaceConverterIsNamedByItsProductString) {
     FakeSysfs tree;
     tree.AddUsbDevice("1-2", "FT232R USB UART");
     tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
-    auto const devices = listFtdiDevices(tree.Roots());
+    const auto devices = ListFtdiDevices(tree.Roots());
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].description, "FT232R USB UART");
     EXPECT_EQ(devices[0].devicePath, tree.Root() + "/dev/ttyUSB0");
@@ -72,7 +72,7 @@ TEST(FtdiDevices, EachInterfaceOfADualChipGetsALetterFromItsNumber) {
     tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB3");
     tree.AddUsbDevice("1-3", "FT232R USB UART");
     tree.AddUsbSerialTty("1-3", 0, "ftdi_sio", "ttyUSB5");
-    auto const devices = listFtdiDevices(tree.Roots());
+    const auto devices = ListFtdiDevices(tree.Roots());
     ASSERT_EQ(devices.size(), 3u);
     EXPECT_EQ(devices[0].description, "Dual RS232-HS A");
     EXPECT_EQ(devices[0].devicePath, tree.Root() + "/dev/ttyUSB3");
@@ -88,7 +88,7 @@ TEST(FtdiDevices, ChannelsAreLetteredByTheChipNotByWhatIsBound) {
     tree.AddUsbDevice("1-1.2", "Dual RS232-HS", 2, "0403:6010");
     tree.AddUnboundInterface("1-1.2", 0);
     tree.AddUsbSerialTty("1-1.2", 1, "ftdi_sio", "ttyUSB0");
-    auto const devices = listFtdiDevices(tree.Roots());
+    const auto devices = ListFtdiDevices(tree.Roots());
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].description, "Dual RS232-HS B");
 }
@@ -104,11 +104,11 @@ TEST(FtdiDevices, ADeviceWithoutAProductStringIsNeverNamedAfterItsHub) {
     tree.AddUsbSerialTty("1-1.2", 0, "ftdi_sio", "ttyUSB1");
     tree.AddUsbDevice("1-3", std::nullopt);  // straight on the root hub
     tree.AddUsbSerialTty("1-3", 0, "ftdi_sio", "ttyUSB2");
-    auto const devices = listFtdiDevices(tree.Roots());
+    const auto devices = ListFtdiDevices(tree.Roots());
     ASSERT_EQ(devices.size(), 3u);
-    for (auto const& device : devices) EXPECT_EQ(device.description, "") << device.devicePath;
+    for (const auto& device : devices) EXPECT_EQ(device.description, "") << device.devicePath;
 
-    auto const found = findUsbSerialInterfaces(tree.Roots(), "ftdi_sio");
+    const auto found = FindUsbSerialInterfaces(tree.Roots(), "ftdi_sio");
     EXPECT_NE(found[0].usbDevice, found[1].usbDevice);
     EXPECT_EQ(found[0].vendorId + ":" + found[0].productId, "0403:6001");
 }
@@ -117,7 +117,7 @@ TEST(FtdiDevices, ACp210xBridgeIsNoFtdiDevice) {
     FakeSysfs tree;
     tree.AddUsbDevice("1-1", "USB Serial");
     tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB0");
-    EXPECT_TRUE(listFtdiDevices(tree.Roots()).empty());
+    EXPECT_TRUE(ListFtdiDevices(tree.Roots()).empty());
 }
 
 }  // namespace

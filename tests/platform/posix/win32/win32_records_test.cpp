@@ -1,7 +1,7 @@
 // The Windows records as the terminal layer reads them: DCB to line
 // settings, COMMTIMEOUTS to read and write timing.
-#include "platform/posix/tty/line_settings.h"
 #include "platform/posix/win32/win32_records.h"
+#include "platform/posix/tty/line_settings.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -13,8 +13,7 @@ namespace {
 using std::chrono::milliseconds;
 
 // The record ComPort opens its port with.
-DCB comPortRecord()
-{
+DCB ComPortRecord() {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = 115200;
@@ -25,9 +24,8 @@ DCB comPortRecord()
     return dcb;
 }
 
-TEST(Win32Dcb, ComPortRecordGivesEvenParityWithoutChecking)
-{
-    auto const settings = lineSettingsFromDcb(comPortRecord());
+TEST(Win32Dcb, ComPortRecordGivesEvenParityWithoutChecking) {
+    const auto settings = LineSettingsFromDcb(ComPortRecord());
     ASSERT_TRUE(settings);
     EXPECT_EQ(settings->baud, 115200u);
     EXPECT_EQ(settings->dataBits, 8);
@@ -37,21 +35,20 @@ TEST(Win32Dcb, ComPortRecordGivesEvenParityWithoutChecking)
     EXPECT_FALSE(settings->dtr);
     EXPECT_FALSE(settings->rts);
 
-    auto const flags = ttyFlagsFor(*settings);
+    const auto flags = TtyFlagsFor(*settings);
     ASSERT_TRUE(flags);
     EXPECT_EQ(flags->cflag & (PARENB | PARODD | CSIZE | CSTOPB), PARENB | CS8);
     EXPECT_EQ(flags->iflag & INPCK, 0u);
 }
 
-TEST(Win32Dcb, ControlFieldsAndParityChecking)
-{
-    DCB dcb = comPortRecord();
+TEST(Win32Dcb, ControlFieldsAndParityChecking) {
+    DCB dcb = ComPortRecord();
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     dcb.fParity = 1;
     dcb.Parity = MARKPARITY;
     dcb.StopBits = TWOSTOPBITS;
-    auto const settings = lineSettingsFromDcb(dcb);
+    const auto settings = LineSettingsFromDcb(dcb);
     ASSERT_TRUE(settings);
     EXPECT_TRUE(settings->dtr);
     EXPECT_TRUE(settings->rts);
@@ -60,8 +57,7 @@ TEST(Win32Dcb, ControlFieldsAndParityChecking)
     EXPECT_EQ(settings->stopBits, LineStopBits::Two);
 }
 
-TEST(Win32Dcb, RefusesWhatTheTerminalCannotDo)
-{
+TEST(Win32Dcb, RefusesWhatTheTerminalCannotDo) {
     void (*const changes[])(DCB&) = {
         [](DCB& d) { d.DCBlength = 0; },
         [](DCB& d) { d.DCBlength = sizeof(DCB) + 4; },
@@ -82,15 +78,14 @@ TEST(Win32Dcb, RefusesWhatTheTerminalCannotDo)
     };
     int index = 0;
     for (auto change : changes) {
-        DCB dcb = comPortRecord();
+        DCB dcb = ComPortRecord();
         change(dcb);
-        EXPECT_FALSE(lineSettingsFromDcb(dcb)) << "change " << index;
+        EXPECT_FALSE(LineSettingsFromDcb(dcb)) << "change " << index;
         ++index;
     }
 }
 
-COMMTIMEOUTS readTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
-{
+COMMTIMEOUTS ReadTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = interval;
     t.ReadTotalTimeoutMultiplier = multiplier;
@@ -98,55 +93,52 @@ COMMTIMEOUTS readTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
     return t;
 }
 
-TEST(Win32Timeouts, ReadTiming)
-{
+TEST(Win32Timeouts, ReadTiming) {
     // ComPort's SetTimeout(1) before a one-byte drain read: up to 2 ms.
-    auto timing = readTimingFor(readTimeouts(1, 1, 1), 1);
+    auto timing = ReadTimingFor(ReadTimeouts(1, 1, 1), 1);
     EXPECT_EQ(timing.total, milliseconds(2));
     EXPECT_EQ(timing.interval, milliseconds(1));
     EXPECT_FALSE(timing.returnOnFirstBytes);
 
-    timing = readTimingFor(readTimeouts(4000, 4000, 4000), 1);
+    timing = ReadTimingFor(ReadTimeouts(4000, 4000, 4000), 1);
     EXPECT_EQ(timing.total, milliseconds(8000));
 
     // All zero: wait for every byte.
-    timing = readTimingFor(readTimeouts(0, 0, 0), 10);
+    timing = ReadTimingFor(ReadTimeouts(0, 0, 0), 10);
     EXPECT_FALSE(timing.total);
     EXPECT_FALSE(timing.interval);
 
     // Interval only: wait forever for the first byte.
-    timing = readTimingFor(readTimeouts(20, 0, 0), 10);
+    timing = ReadTimingFor(ReadTimeouts(20, 0, 0), 10);
     EXPECT_FALSE(timing.total);
     EXPECT_EQ(timing.interval, milliseconds(20));
 
     // MAXDWORD, 0, 0: what is there, at once.
-    timing = readTimingFor(readTimeouts(MAXDWORD, 0, 0), 10);
+    timing = ReadTimingFor(ReadTimeouts(MAXDWORD, 0, 0), 10);
     EXPECT_EQ(timing.total, milliseconds(0));
     EXPECT_FALSE(timing.returnOnFirstBytes);
 
     // MAXDWORD, MAXDWORD, c: the first bytes, waiting up to c.
-    timing = readTimingFor(readTimeouts(MAXDWORD, MAXDWORD, 300), 10);
+    timing = ReadTimingFor(ReadTimeouts(MAXDWORD, MAXDWORD, 300), 10);
     EXPECT_EQ(timing.total, milliseconds(300));
     EXPECT_TRUE(timing.returnOnFirstBytes);
 }
 
-TEST(Win32Timeouts, LargeTotalsDoNotWrap)
-{
-    auto const timing = readTimingFor(readTimeouts(0, MAXDWORD, MAXDWORD), MAXDWORD);
+TEST(Win32Timeouts, LargeTotalsDoNotWrap) {
+    const auto timing = ReadTimingFor(ReadTimeouts(0, MAXDWORD, MAXDWORD), MAXDWORD);
     ASSERT_TRUE(timing.total);
     EXPECT_EQ(static_cast<std::uint64_t>(timing.total->count()),
               std::uint64_t{MAXDWORD} * MAXDWORD + MAXDWORD);
 }
 
-TEST(Win32Timeouts, WriteTiming)
-{
+TEST(Win32Timeouts, WriteTiming) {
     COMMTIMEOUTS t{};
-    EXPECT_FALSE(writeTimeoutFor(t, 100));
+    EXPECT_FALSE(WriteTimeoutFor(t, 100));
     t.WriteTotalTimeoutMultiplier = 2;
     t.WriteTotalTimeoutConstant = 50;
-    EXPECT_EQ(writeTimeoutFor(t, 100), milliseconds(250));
+    EXPECT_EQ(WriteTimeoutFor(t, 100), milliseconds(250));
 }
 
-} // namespace
+}  // namespace
 
 }  // namespace fwsend::posix
