@@ -26,6 +26,7 @@
 
 namespace {
 
+using namespace fwsend;
 using namespace fwsend::bench;
 
 constexpr int kBoards = 8;

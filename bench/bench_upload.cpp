@@ -34,6 +34,7 @@
 
 namespace {
 
+using namespace fwsend;
 using namespace fwsend::bench;
 
 constexpr int kRepeats = 3;

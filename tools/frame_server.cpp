@@ -9,6 +9,8 @@
 
 #include "upload/upload.h"
 
+namespace fwsend {
+
 namespace {
 
 constexpr std::uint8_t kReject = 0x13;
@@ -221,3 +223,5 @@ void FrameServer::Babble() {
 }
 
 void FrameServer::PauseBriefly() { SleepUntil(NowNs() + 20 * kNsPerMs); }
+
+}  // namespace fwsend

@@ -10,6 +10,8 @@
 #include "tools/pty_pair.h"
 #include "tools/sim_options.h"
 
+namespace fwsend {
+
 struct ServeStats {
     std::uint64_t acceptedFrames = 0;
     std::uint64_t rejectedSends = 0;
@@ -56,3 +58,5 @@ private:
     bool failed_ = false;
     ServeStats stats_;
 };
+
+}  // namespace fwsend

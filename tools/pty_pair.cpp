@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <termios.h>
 
+namespace fwsend {
+
 namespace {
 
 bool MakeRaw(int fd) {
@@ -97,3 +99,5 @@ void PtyPair::Close() {
     master_.Reset();
     slave_.Reset();
 }
+
+}  // namespace fwsend

@@ -10,6 +10,8 @@
 
 #include "tools/unique_fd.h"
 
+namespace fwsend {
+
 class PtyPair {
 public:
     // Opens a master, blocking and close-on-exec; IsOpen() tells whether it
@@ -43,3 +45,5 @@ private:
     std::string slavePath_;
     std::string error_;
 };
+
+}  // namespace fwsend

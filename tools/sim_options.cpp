@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace fwsend {
+
 const char* const kSimUsage =
     "usage: fwsend-target [options]\n"
     "\n"
@@ -133,3 +135,5 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
     }
     return options;
 }
+
+}  // namespace fwsend

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace fwsend {
+
 struct SimOptions {
     std::string outFile;                       // accepted frames are appended here
     std::uint32_t rejectSends = 0;             // answer 0x13 to this many sends of a frame
@@ -28,3 +30,5 @@ std::optional<SimOptions> ParseSimOptions(int argc, char** argv, std::string& er
 std::optional<std::uint32_t> BitsPerByte(const std::string& framing);
 
 extern const char* const kSimUsage;
+
+}  // namespace fwsend

@@ -14,6 +14,7 @@
 #include "tools/pty_pair.h"
 #include "tools/sim_options.h"
 
+namespace fwsend {
 namespace {
 
 // The one piece of global state: the signal handler has nowhere else to write.
@@ -42,8 +43,10 @@ sigset_t InstallStopHandlers() {
 }
 
 }  // namespace
+}  // namespace fwsend
 
 int main(int argc, char** argv) {
+    using namespace fwsend;
     std::string error;
     const auto options = ParseSimOptions(argc, argv, error);
     if (!options) {

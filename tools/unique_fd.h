@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+namespace fwsend {
+
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -28,3 +30,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+}  // namespace fwsend

@@ -7,6 +7,8 @@
 #include "tests/support/sim_target_process.h"
 #include "tests/support/upgrade_file.h"
 
+namespace fwsend {
+
 namespace {
 
 constexpr int kFailureStatus = 255;  // main's -1
@@ -105,3 +107,5 @@ TEST_F(CommandLineTest, ValueOfNinetyNineCharactersIsKeptAndOneMoreIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

@@ -14,6 +14,8 @@
 #include "tests/support/sim_target_process.h"
 #include "tests/support/upgrade_file.h"
 
+namespace fwsend {
+
 namespace {
 
 constexpr int kTimedOut = -1;
@@ -148,3 +150,5 @@ TEST_F(SimTargetTest, BabblesWithoutPause) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

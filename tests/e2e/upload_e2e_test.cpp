@@ -14,6 +14,8 @@
 #include "tests/support/sim_target_process.h"
 #include "tests/support/upgrade_file.h"
 
+namespace fwsend {
+
 namespace {
 
 const std::string kNotResponding = "\nFailed: Target is not responding.\n";
@@ -254,3 +256,5 @@ TEST_F(UploadTest, ImageOfExactlyTheCapacityUploadsAndOneByteMoreIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace fwsend

@@ -18,6 +18,8 @@
 
 extern char** environ;
 
+namespace fwsend {
+
 double MonotonicSeconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -208,3 +210,5 @@ RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
     result.errors.assign(std::istreambuf_iterator<char>(errors), std::istreambuf_iterator<char>());
     return result;
 }
+
+}  // namespace fwsend

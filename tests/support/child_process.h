@@ -10,6 +10,8 @@
 
 #include "tools/unique_fd.h"
 
+namespace fwsend {
+
 // A running child whose stdout we read. Killed and reaped when destroyed.
 class ChildProcess {
 public:
@@ -66,3 +68,5 @@ struct RunResult {
 RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs = 30000);
 
 double MonotonicSeconds();
+
+}  // namespace fwsend

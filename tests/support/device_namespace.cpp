@@ -1,5 +1,7 @@
 #include "tests/support/device_namespace.h"
 
+namespace fwsend {
+
 namespace {
 
 // $1 the fake tree, $2 the staging directory, then name/target pairs up to
@@ -42,3 +44,5 @@ RunResult RunWithDevices(const std::string& sysfsRoot, const std::string& stageD
 bool DeviceNamespacesWork(const std::string& sysfsRoot, const std::string& stageDir) {
     return RunWithDevices(sysfsRoot, stageDir, {}, {"sh", "-c", "test -d /sys/class/tty"}, 10000).status == 0;
 }
+
+}  // namespace fwsend

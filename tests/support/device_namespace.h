@@ -8,6 +8,8 @@
 
 #include "tests/support/child_process.h"
 
+namespace fwsend {
+
 struct DeviceNode {
     std::string name;    // e.g. ttyUSB0, appears as /dev/ttyUSB0
     std::string target;  // the node it reaches, e.g. a pseudo-terminal's slave
@@ -20,3 +22,5 @@ RunResult RunWithDevices(const std::string& sysfsRoot, const std::string& stageD
 
 // Whether this machine lets us make such a namespace (root, not confined).
 bool DeviceNamespacesWork(const std::string& sysfsRoot, const std::string& stageDir);
+
+}  // namespace fwsend

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <random>
 
+namespace fwsend {
+
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
@@ -39,3 +41,5 @@ std::FILE* StreamOf(const std::string& text) {
     std::rewind(file);
     return file;
 }
+
+}  // namespace fwsend

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace fwsend {
+
 // A fresh folder under the system's temporary folder. Its path holds no
 // "-F", "-D", "-T" or "-COM", which fwsend would take as options. Path() is
 // empty when it could not be made.
@@ -26,3 +28,5 @@ private:
 
 // An open stream holding text, as the run hands the file to the upload.
 std::FILE* StreamOf(const std::string& text);
+
+}  // namespace fwsend

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace fwsend {
+
 bool SimTarget::Start(const std::vector<std::string>& options) {
     std::vector<std::string> argv{FWSEND_TARGET_PATH, "--out", ReceivedFile()};
     argv.insert(argv.end(), options.begin(), options.end());
@@ -23,3 +25,5 @@ std::string SimTarget::StatsLine() const {
     std::getline(in, line);
     return line;
 }
+
+}  // namespace fwsend

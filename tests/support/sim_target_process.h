@@ -10,6 +10,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
+namespace fwsend {
+
 class SimTarget {
 public:
     // Starts fwsend-target with these options; false if it gave no slave path.
@@ -32,3 +34,5 @@ private:
     ChildProcess process_;
     std::string slavePath_;
 };
+
+}  // namespace fwsend

@@ -5,18 +5,27 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+namespace fwsend {
+
 TtySpeeds ReadTtySpeeds(int fd) {
     termios2 tio{};
     if (::ioctl(fd, TCGETS2, &tio) != 0) return {};
     return {tio.c_ispeed, tio.c_ospeed};
 }
 
+}  // namespace fwsend
+
 #else
 #include <termios.h>
+
+namespace fwsend {
 
 TtySpeeds ReadTtySpeeds(int fd) {
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) return {};
     return {static_cast<std::uint32_t>(::cfgetispeed(&tio)), static_cast<std::uint32_t>(::cfgetospeed(&tio))};
 }
+
+}  // namespace fwsend
+
 #endif

@@ -5,9 +5,13 @@
 
 #include <cstdint>
 
+namespace fwsend {
+
 struct TtySpeeds {
     std::uint32_t input = 0;
     std::uint32_t output = 0;
 };
 
 TtySpeeds ReadTtySpeeds(int fd);
+
+}  // namespace fwsend

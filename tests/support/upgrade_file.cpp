@@ -4,6 +4,8 @@
 #include <fstream>
 #include <numeric>
 
+namespace fwsend {
+
 Bytes MakeImage(const std::vector<std::size_t>& payloadLengths, std::uint32_t seed) {
     Bytes image;
     for (std::size_t length : payloadLengths) {
@@ -70,3 +72,5 @@ std::string ProgressRedraws(const std::vector<int>& frameSizes, const std::vecto
 }
 
 std::string SuccessEnd() { return "\rTransferring.. 100% done.  \nTarget updated successfully.\n"; }
+
+}  // namespace fwsend

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace fwsend {
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Frames with these payload lengths and deterministic payload bytes, laid end
@@ -26,3 +28,5 @@ std::string ConnectionLine(const std::string& portName);
 std::string ProgressRedraws(const std::vector<int>& frameSizes, const std::vector<int>& sendsPerFrame,
                             int count);
 std::string SuccessEnd();
+
+}  // namespace fwsend

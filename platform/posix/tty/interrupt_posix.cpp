@@ -12,7 +12,10 @@ namespace {
 
 volatile std::sig_atomic_t interruptArrived = 0;
 
-extern "C" void NoteInterrupt(int) { interruptArrived = 1; }
+// C linkage, as the system calls it; static, so that it stays this unit's own.
+extern "C" {
+static void NoteInterrupt(int) { interruptArrived = 1; }
+}
 
 void CatchSignal(int number) {
     struct sigaction action {};
