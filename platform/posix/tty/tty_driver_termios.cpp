@@ -12,12 +12,12 @@ namespace fwsend::posix {
 
 namespace {
 
-bool speedFor(std::uint32_t baud, speed_t& speed) {
+bool SpeedFor(std::uint32_t baud, speed_t& speed) {
     struct Rate {
         std::uint32_t baud;
         speed_t speed;
     };
-    static constexpr Rate rates[] = {
+    static constexpr Rate kRates[] = {
         {50, B50},         {75, B75},   {110, B110},   {134, B134},   {150, B150},   {200, B200},
         {300, B300},       {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400}, {4800, B4800},
 #ifdef B7200
@@ -45,7 +45,7 @@ bool speedFor(std::uint32_t baud, speed_t& speed) {
         {230400, B230400},
 #endif
     };
-    for (const auto& rate : rates) {
+    for (const auto& rate : kRates) {
         if (rate.baud == baud) {
             speed = rate.speed;
             return true;
@@ -56,9 +56,9 @@ bool speedFor(std::uint32_t baud, speed_t& speed) {
 
 }  // namespace
 
-std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud) {
+std::optional<std::uint32_t> ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud) {
     speed_t speed{};
-    if (!speedFor(baud, speed)) return std::nullopt;
+    if (!SpeedFor(baud, speed)) return std::nullopt;
 
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) return std::nullopt;
@@ -76,7 +76,7 @@ std::optional<std::uint32_t> applyTtyAttributes(int fd, const TtyFlags& flags, s
     return baud;
 }
 
-std::optional<std::size_t> transmitQueueBytes(int fd) {
+std::optional<std::size_t> TransmitQueueBytes(int fd) {
 #ifdef TIOCOUTQ
     int queued = 0;
     if (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued >= 0) return static_cast<std::size_t>(queued);
@@ -85,9 +85,9 @@ std::optional<std::size_t> transmitQueueBytes(int fd) {
     return std::nullopt;
 }
 
-std::optional<bool> lowLatency(int) { return std::nullopt; }
+std::optional<bool> LowLatency(int) { return std::nullopt; }
 
-bool setLowLatency(int, bool) { return false; }
+bool SetLowLatency(int, bool) { return false; }
 
 }  // namespace fwsend::posix
 

@@ -10,7 +10,7 @@ namespace {
 #ifdef CMSPAR
 constexpr tcflag_t kConstantParity = CMSPAR;
 #else
-constexpr tcflag_t constantParity = 0;
+constexpr tcflag_t kConstantParity = 0;
 #endif
 
 TtyFlags FlagsFor(const LineSettings& settings) {
