@@ -2,6 +2,8 @@
 // FTDI converter: found by description, held exclusively, and driven with
 // the calls ComFTDI makes. The test plays the target on the master side.
 #include "platform/posix/usb/ftd2xx_posix.h"
+#include "tests/support/read_timeouts.h"
+#include "transport/serial_dcb.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +20,6 @@ namespace fwsend::posix {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-DCB Record8N1(DWORD baud) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = baud;
-    dcb.fBinary = 1;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    return dcb;
-}
-
-COMMTIMEOUTS ReadTimeouts(DWORD ms) {
-    COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = ms;
-    t.ReadTotalTimeoutMultiplier = ms;
-    t.ReadTotalTimeoutConstant = ms;
-    return t;
-}
 
 // Owns what the layer hands out.
 struct Handle {
@@ -66,9 +49,9 @@ protected:
 TEST_F(FtdiLayerTest, OpensTheInterfaceNamedByTheDescriptionAndNoOther) {
     Handle device(OpenFtdiByDescription("Dual RS232-HS B", tree_.Roots()));
     ASSERT_TRUE(device.Valid());
-    DCB dcb = Record8N1(9600);  // raw: 0x11 is data, not XON
+    DCB dcb = SerialDcb(9600, NOPARITY);  // raw: 0x11 is data, not XON
     ASSERT_TRUE(FT_W32_SetCommState(device.value, &dcb));
-    COMMTIMEOUTS timeouts = ReadTimeouts(200);
+    COMMTIMEOUTS timeouts = ReadTimeouts(200, 200, 200);
     ASSERT_TRUE(FT_W32_SetCommTimeouts(device.value, &timeouts));
 
     // Bytes from the second channel's far end arrive; the first channel's do not.
@@ -105,7 +88,7 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
     Handle device(OpenFtdiByDescription("Dual RS232-HS A", tree_.Roots()));
     ASSERT_TRUE(device.Valid());
     ASSERT_NE(FT_W32_SetupComm(device.value, 1024, 1024), 0);
-    DCB dcb = Record8N1(115200);
+    DCB dcb = SerialDcb(115200, NOPARITY);
     ASSERT_NE(FT_W32_SetCommState(device.value, &dcb), 0);
 
     // The far end sees a raw line at exactly that rate with one stop bit.
@@ -117,7 +100,7 @@ TEST_F(FtdiLayerTest, CarriesTheLineSettingsTimeoutsAndBytesOfComFtdi) {
     EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
 
-    COMMTIMEOUTS set = ReadTimeouts(50), back{};
+    COMMTIMEOUTS set = ReadTimeouts(50, 50, 50), back{};
     ASSERT_EQ(FT_W32_SetCommTimeouts(device.value, &set), 1);
     ASSERT_EQ(FT_W32_GetCommTimeouts(device.value, &back), 1);
     EXPECT_EQ(back.ReadIntervalTimeout, 50u);

@@ -12,22 +12,13 @@
 #include "tests/platform/posix/usb/scripted_tty_driver.h"
 #include "tests/support/fake_sysfs.h"
 #include "tools/pty_pair.h"
+#include "transport/serial_dcb.h"
 
 namespace fwsend::posix {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-DCB Record(DWORD baud, BYTE parity) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = baud;
-    dcb.fBinary = 1;
-    dcb.ByteSize = 8;
-    dcb.Parity = parity;
-    return dcb;
-}
 
 class ScriptedDriverTest : public testing::Test {
 protected:
@@ -55,7 +46,7 @@ TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) 
     Script().heldRate = 115200;
     HANDLE port = OpenComPort();
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    DCB dcb = Record(128000, EVENPARITY);
+    DCB dcb = SerialDcb(128000, EVENPARITY);
     EXPECT_FALSE(SetCommState(port, &dcb));
     EXPECT_EQ(DescribeOpenFailure(), pty_.SlavePath() + ": the driver kept 115200 baud instead of 128000");
     Script().heldRate.reset();
@@ -74,10 +65,10 @@ TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) 
     Script().heldRate.reset();
     FT_HANDLE converter = OpenFtdiByDescription("FT232R USB UART", tree_.Roots());
     ASSERT_NE(converter, INVALID_HANDLE_VALUE);
-    DCB slow = Record(110, NOPARITY);
+    DCB slow = SerialDcb(110, NOPARITY);
     EXPECT_FALSE(FT_W32_SetCommState(converter, &slow));
     EXPECT_EQ(DescribeOpenFailure(), "an FTDI converter cannot run below 183 baud");
-    DCB slowest = Record(183, NOPARITY);
+    DCB slowest = SerialDcb(183, NOPARITY);
     EXPECT_TRUE(FT_W32_SetCommState(converter, &slowest));
     FT_W32_CloseHandle(converter);
 }
@@ -85,7 +76,7 @@ TEST_F(ScriptedDriverTest, ARateTheDriverDidNotTakeFailsOnEveryLayerAndSaysWhy) 
 TEST_F(ScriptedDriverTest, AWriteReturnsOnceTheDriverHasSentItsQueue) {
     HANDLE port = OpenComPort();
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    DCB dcb = Record(115200, EVENPARITY);
+    DCB dcb = SerialDcb(115200, EVENPARITY);
     ASSERT_TRUE(SetCommState(port, &dcb));
     COMMTIMEOUTS none{};
     ASSERT_TRUE(SetCommTimeouts(port, &none));

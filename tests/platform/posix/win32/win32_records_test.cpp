@@ -2,6 +2,8 @@
 // settings, COMMTIMEOUTS to read and write timing.
 #include "platform/posix/win32/win32_records.h"
 #include "platform/posix/tty/line_settings.h"
+#include "tests/support/read_timeouts.h"
+#include "transport/serial_dcb.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -12,20 +14,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// The record ComPort opens its port with.
-DCB ComPortRecord() {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = 115200;
-    dcb.fBinary = 1;
-    dcb.ByteSize = 8;
-    dcb.Parity = EVENPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    return dcb;
-}
-
 TEST(Win32Dcb, ComPortRecordGivesEvenParityWithoutChecking) {
-    const auto settings = LineSettingsFromDcb(ComPortRecord());
+    const auto settings = LineSettingsFromDcb(SerialDcb(115200, EVENPARITY));
     ASSERT_TRUE(settings);
     EXPECT_EQ(settings->baud, 115200u);
     EXPECT_EQ(settings->dataBits, 8);
@@ -42,7 +32,7 @@ TEST(Win32Dcb, ComPortRecordGivesEvenParityWithoutChecking) {
 }
 
 TEST(Win32Dcb, ControlFieldsAndParityChecking) {
-    DCB dcb = ComPortRecord();
+    DCB dcb = SerialDcb(115200, EVENPARITY);
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     dcb.fParity = 1;
@@ -78,19 +68,11 @@ TEST(Win32Dcb, RefusesWhatTheTerminalCannotDo) {
     };
     int index = 0;
     for (auto change : changes) {
-        DCB dcb = ComPortRecord();
+        DCB dcb = SerialDcb(115200, EVENPARITY);
         change(dcb);
         EXPECT_FALSE(LineSettingsFromDcb(dcb)) << "change " << index;
         ++index;
     }
-}
-
-COMMTIMEOUTS ReadTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
-    COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = interval;
-    t.ReadTotalTimeoutMultiplier = multiplier;
-    t.ReadTotalTimeoutConstant = constant;
-    return t;
 }
 
 TEST(Win32Timeouts, ReadTiming) {

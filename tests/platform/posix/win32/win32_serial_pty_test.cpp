@@ -4,6 +4,8 @@
 // master reads back) but forces 8 data bits and drops PARENB, so parity is
 // covered by the flag tests instead.
 #include "platform/win32_serial.h"
+#include "tests/support/read_timeouts.h"
+#include "transport/serial_dcb.h"
 
 #include "tests/support/tty_speeds.h"
 #include "tools/pty_pair.h"
@@ -26,25 +28,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-DCB ComPortRecord(DWORD baud) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = baud;
-    dcb.fBinary = 1;
-    dcb.ByteSize = 8;
-    dcb.Parity = EVENPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    return dcb;
-}
-
-COMMTIMEOUTS Timeouts(DWORD interval, DWORD multiplier, DWORD constant) {
-    COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = interval;
-    t.ReadTotalTimeoutMultiplier = multiplier;
-    t.ReadTotalTimeoutConstant = constant;
-    return t;
-}
-
 milliseconds Since(Clock::time_point start) {
     return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
 }
@@ -60,7 +43,7 @@ protected:
         ASSERT_TRUE(pty_.IsOpen());
         port_ = OpenPort(pty_.SlavePath());
         ASSERT_NE(port_, INVALID_HANDLE_VALUE);
-        DCB dcb = ComPortRecord(115200);
+        DCB dcb = SerialDcb(115200, EVENPARITY);
         ASSERT_TRUE(SetupComm(port_, 1024, 1024));
         ASSERT_TRUE(SetCommState(port_, &dcb));
     }
@@ -93,7 +76,7 @@ TEST_F(PtyPort, LineIsRawWithoutFlowControl) {
     EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
     EXPECT_EQ(tio.c_cc[VTIME], 0);
 
-    DCB dcb = ComPortRecord(9600);
+    DCB dcb = SerialDcb(9600, EVENPARITY);
     dcb.StopBits = TWOSTOPBITS;
     ASSERT_TRUE(SetCommState(port_, &dcb));
     ASSERT_EQ(::tcgetattr(pty_.Master(), &tio), 0);
@@ -109,13 +92,13 @@ TEST_F(PtyPort, EveryRateOfTheTableIsSetExactly) {
     const std::vector<DWORD> rates = {110, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 #endif
     for (DWORD baud : rates) {
-        DCB dcb = ComPortRecord(baud);
+        DCB dcb = SerialDcb(baud, EVENPARITY);
         ASSERT_TRUE(SetCommState(port_, &dcb)) << baud;
         const auto speeds = ReadTtySpeeds(pty_.Master());
         EXPECT_EQ(speeds.output, baud);
         EXPECT_EQ(speeds.input, baud);
     }
-    DCB bad = ComPortRecord(9600);
+    DCB bad = SerialDcb(9600, EVENPARITY);
     bad.ByteSize = 9;
     EXPECT_FALSE(SetCommState(port_, &bad));
 }
@@ -134,7 +117,7 @@ TEST_F(PtyPort, TimeoutsReadBack) {
 }
 
 TEST_F(PtyPort, DrainReadTimesOutAfterTwoMillisecondsNotBefore) {
-    SetTimeouts(Timeouts(1, 1, 1));
+    SetTimeouts(ReadTimeouts(1, 1, 1));
     std::vector<std::uint8_t> buffer(1);
     const auto start = Clock::now();
     const auto [ok, n] = Read(buffer);
@@ -146,7 +129,7 @@ TEST_F(PtyPort, DrainReadTimesOutAfterTwoMillisecondsNotBefore) {
 }
 
 TEST_F(PtyPort, ReadEndsWhenCountArrives) {
-    SetTimeouts(Timeouts(5000, 5000, 5000));
+    SetTimeouts(ReadTimeouts(5000, 5000, 5000));
     ASSERT_TRUE(pty_.Send({1, 2, 3, 4}));
     std::vector<std::uint8_t> buffer(4);
     const auto start = Clock::now();
@@ -158,7 +141,7 @@ TEST_F(PtyPort, ReadEndsWhenCountArrives) {
 }
 
 TEST_F(PtyPort, IntervalEndsAPartialRead) {
-    SetTimeouts(Timeouts(50, 0, 10000));
+    SetTimeouts(ReadTimeouts(50, 0, 10000));
     ASSERT_TRUE(pty_.Send({7, 8, 9}));
     std::vector<std::uint8_t> buffer(10);
     const auto start = Clock::now();
@@ -170,7 +153,7 @@ TEST_F(PtyPort, IntervalEndsAPartialRead) {
 }
 
 TEST_F(PtyPort, TotalTimeoutEndsARead) {
-    SetTimeouts(Timeouts(0, 10, 50));  // 10 ms x 10 bytes + 50 ms
+    SetTimeouts(ReadTimeouts(0, 10, 50));  // 10 ms x 10 bytes + 50 ms
     ASSERT_TRUE(pty_.Send({5, 6}));
     std::vector<std::uint8_t> buffer(10);
     const auto start = Clock::now();
@@ -182,7 +165,7 @@ TEST_F(PtyPort, TotalTimeoutEndsARead) {
 }
 
 TEST_F(PtyPort, ZeroTimeoutsWaitForEveryByte) {
-    SetTimeouts(Timeouts(0, 0, 0));
+    SetTimeouts(ReadTimeouts(0, 0, 0));
     std::thread target([this] {
         for (std::uint8_t b : {1, 2, 3}) {
             std::this_thread::sleep_for(milliseconds(30));
@@ -197,7 +180,7 @@ TEST_F(PtyPort, ZeroTimeoutsWaitForEveryByte) {
 }
 
 TEST_F(PtyPort, MaxIntervalReturnsWhatIsThere) {
-    SetTimeouts(Timeouts(MAXDWORD, 0, 0));
+    SetTimeouts(ReadTimeouts(MAXDWORD, 0, 0));
     std::vector<std::uint8_t> buffer(10);
     auto start = Clock::now();
     auto [ok, n] = Read(buffer);
@@ -213,7 +196,7 @@ TEST_F(PtyPort, MaxIntervalReturnsWhatIsThere) {
 }
 
 TEST_F(PtyPort, HugeTimeoutsStillWait) {
-    SetTimeouts(Timeouts(0, MAXDWORD, 1));  // MAXDWORD + 1 wraps to 0 in 32 bits
+    SetTimeouts(ReadTimeouts(0, MAXDWORD, 1));  // MAXDWORD + 1 wraps to 0 in 32 bits
     std::thread target([this] {
         std::this_thread::sleep_for(milliseconds(50));
         pty_.Send({0x42});
@@ -226,7 +209,7 @@ TEST_F(PtyPort, HugeTimeoutsStillWait) {
 }
 
 TEST_F(PtyPort, HangUpFailsTheReadAtOnce) {
-    SetTimeouts(Timeouts(0, 0, 20000));
+    SetTimeouts(ReadTimeouts(0, 0, 20000));
     std::thread target([this] {
         std::this_thread::sleep_for(milliseconds(50));
         pty_.Close();
@@ -248,7 +231,7 @@ TEST_F(PtyPort, HangUpFailsTheReadAtOnce) {
 }
 
 TEST_F(PtyPort, BytesReceivedBeforeAHangUpAreKept) {
-    SetTimeouts(Timeouts(0, 0, 20000));
+    SetTimeouts(ReadTimeouts(0, 0, 20000));
     std::thread target([this] {
         pty_.Send({0x11, 0x13});
         std::this_thread::sleep_for(milliseconds(50));
@@ -269,7 +252,7 @@ TEST_F(PtyPort, BytesReceivedBeforeAHangUpAreKept) {
 TEST_F(PtyPort, EveryByteValuePassesBothWays) {
     std::vector<std::uint8_t> all(256);
     std::iota(all.begin(), all.end(), 0);
-    SetTimeouts(Timeouts(0, 0, 5000));
+    SetTimeouts(ReadTimeouts(0, 0, 5000));
 
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(port_, all.data(), 256, &written, nullptr));
@@ -342,7 +325,7 @@ TEST_F(PtyPort, PurgeDropsReceivedBytes) {
     ASSERT_TRUE(pty_.Send({1, 2, 3}));
     std::this_thread::sleep_for(milliseconds(20));
     EXPECT_TRUE(PurgeComm(port_, PURGE_TXCLEAR | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_RXABORT));
-    SetTimeouts(Timeouts(MAXDWORD, 0, 0));
+    SetTimeouts(ReadTimeouts(MAXDWORD, 0, 0));
     std::vector<std::uint8_t> buffer(3);
     const auto [ok, n] = Read(buffer);
     EXPECT_TRUE(ok);
@@ -379,7 +362,7 @@ TEST(Win32SerialOpen, OnlyExistingTerminals) {
 }
 
 TEST(Win32SerialOpen, NoHandleFailsEverywhere) {
-    DCB dcb = ComPortRecord(9600);
+    DCB dcb = SerialDcb(9600, EVENPARITY);
     COMMTIMEOUTS t{};
     std::uint8_t byte = 0;
     for (HANDLE h : {INVALID_HANDLE_VALUE, HANDLE{nullptr}}) {
