@@ -19,6 +19,8 @@ constexpr BaudOption kBaudOptions[] = {
     {"-2400", 2400},     {"-1200", 1200},     {"-600", 600},       {"-300", 300},     {"-110", 110},
 };
 
+constexpr char kComPortPath[] = "-COM/";
+
 bool Contains(const char* text, const char* part) { return std::strstr(text, part) != nullptr; }
 
 // Copies the value that starts at offset into a name buffer; false when it
@@ -54,6 +56,13 @@ ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& option
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         bool fits = true;
+        // A port named by its path is taken whole: the /dev/serial/by-id/
+        // names hold "-F", "-D" and "-T" (usb-FTDI_..., usb-Texas_...).
+        if (std::strncmp(argument, kComPortPath, sizeof kComPortPath - 1) == 0) {
+            if (TakeValue(argument, 1, options.comPortName)) continue;
+            if (badArgument) *badArgument = argument;
+            return ParseResult::ValueTooLong;
+        }
         // "-F" is looked for in every argument, whatever else it holds.
         if (Contains(argument, "-F")) fits = TakeValue(argument, 2, options.sourceFile);
 

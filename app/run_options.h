@@ -26,7 +26,8 @@ enum class ParseResult {
 };
 
 // Fills options from argv[1..argc-1]; later arguments overwrite earlier ones.
-// A value longer than kMaxNameLength is refused, never cut.
+// An argument that begins with "-COM/" names the port by its path and sets
+// nothing else. A value longer than kMaxNameLength is refused, never cut.
 ParseResult ParseArguments(int argc, const char* const* argv, RunOptions& options, const char** badArgument);
 
 // The baud rate an argument names exactly ("-115200" gives 115200), or 0.

@@ -81,6 +81,25 @@ TEST(ParseArguments, ValuesComeFromFixedPositionsWhereverTheOptionMatched) {
     EXPECT_FALSE(Parse({"-Debug"}).debug);  // case matters; this is a -D value
 }
 
+TEST(ParseArguments, APortPathIsTakenWholeAndSetsNothingElse) {
+    // The stable names in /dev/serial/by-id/ hold "-F", "-D" and "-T".
+    const char* const paths[] = {"-COM/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                                 "-COM/dev/serial/by-id/usb-Digilent_Digilent_USB_Device_2107-if01-port0",
+                                 "-COM/dev/serial/by-id/usb-Texas_Instruments_XDS110_(03.00.00.25)-if00"};
+    for (const char* path : paths) {
+        RunOptions o = Parse({"-Ffw.txt", "-T2", "-DLink", "-115200", path});
+        EXPECT_STREQ(o.comPortName, path + 1);
+        EXPECT_STREQ(o.sourceFile, "fw.txt");
+        EXPECT_STREQ(o.usbDeviceName, "Link");
+        EXPECT_EQ(o.transportType, 2);
+    }
+    // Only a leading "-COM/" does so; elsewhere the old rules hold.
+    RunOptions o = Parse({"x-COM/a-Fb"});
+    EXPECT_STREQ(o.sourceFile, "COM/a-Fb");
+    EXPECT_STREQ(o.comPortName, "-COM/a-Fb");
+    EXPECT_STREQ(Parse({"-D-COM/dev/x"}).comPortName, "");
+}
+
 TEST(ParseArguments, LaterArgumentsOverwriteEarlierOnes) {
     RunOptions o = Parse({"-Fa", "-Fb", "-COM1", "-COM2", "-9600", "-300"});
     EXPECT_STREQ(o.sourceFile, "b");

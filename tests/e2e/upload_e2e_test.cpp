@@ -237,6 +237,21 @@ TEST_F(UploadTest, FramesThatDoNotTileAreRefusedBeforeAnythingIsSent) {
     EXPECT_NE(target_.StatsLine().find("received 0 bytes"), std::string::npos) << target_.StatsLine();
 }
 
+TEST_F(UploadTest, APortNamedByAPathHoldingOptionTextsIsUsed) {
+    // As /dev/serial/by-id/ names a converter: "-F", "-D" and "-T" in the path.
+    StartTarget();
+    const std::string link = scratch_.File("usb-FTDI_Tarvo-Dual-T2_A50285BI-if00-port0");
+    ASSERT_EQ(::symlink(target_.SlavePath().c_str(), link.c_str()), 0);
+    const Bytes image = MakeImage({10, 10});
+    const RunResult run = RunProgram({FWSEND_PATH, "-F" + WriteImage(image), "-115200", "-COM" + link});
+    const std::vector<int> sizes = FrameSizes(image);
+    EXPECT_EQ(run.output,
+              Banner() + ConnectionLine("COM" + link) + ProgressRedraws(sizes, {1, 1}, 24) + SuccessEnd());
+    EXPECT_EQ(run.status, 0);
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), image);
+}
+
 TEST_F(UploadTest, ImageOfExactlyTheCapacityUploadsAndOneByteMoreIsRefused) {
     StartTarget();
     Bytes full = MakeImage(std::vector<std::size_t>(1024, 254));
