@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "app/run_options.h"
@@ -9,6 +10,8 @@
 #include "app/usage.h"
 #include "platform/interrupt.h"
 #include "platform/open_failure.h"
+#include "upload/image_refusal.h"
+#include "upload/upgrade_image.h"
 #include "upload/upload.h"
 
 namespace fwsend {
@@ -31,12 +34,16 @@ int Usage() {
     return -1;
 }
 
-// A directory opens for reading on Linux and then reads as empty: it would
-// upload nothing and report success.
-std::FILE* OpenSourceFile(const char* path) {
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// A directory opens for reading on Linux and then reads as empty.
+FileHandle OpenSourceFile(const char* path) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return nullptr;
-    return std::fopen(path, "rb");
+    return FileHandle(std::fopen(path, "rb"));
 }
 
 }  // namespace
@@ -63,16 +70,24 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
     const TransportChoice* choice = FindTransportChoice(options.transportType);
     if (options.baud == 0 || options.sourceFile[0] == '\0' || !choice) return Usage();
 
-    std::FILE* file = OpenSourceFile(options.sourceFile);
+    FileHandle file = OpenSourceFile(options.sourceFile);
     if (!file) {
         std::printf("Error: Source-file '%s' not found or no rights.\n", options.sourceFile);
         return -1;
     }
 
     const char* deviceName = DeviceNameFor(*choice, options);
-    if (deviceName[0] == '\0') {
-        std::fclose(file);
-        return Usage();
+    if (deviceName[0] == '\0') return Usage();
+
+    // The whole file is read and checked before the port is opened: opening
+    // a Linux tty raises DTR and RTS, which resets many boards, and a bad
+    // file must never touch the board.
+    auto image = std::make_unique<UpgradeImage>();
+    const ImageCheck check = ReadUpgradeImage(file.get(), *image);
+    file.reset();
+    if (check.status != ImageRead::Ok) {
+        PrintImageRefusal(check);
+        return -1;
     }
 
     std::printf(choice->connectionFormat, options.comPortName);
@@ -84,10 +99,9 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
         std::fflush(stdout);
         // The line above is what scripts know; the reason goes beside it.
         if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", reason.c_str());
-        std::fclose(file);
         return -1;
     }
-    return Upload(*transport, file, SteadyMilliseconds, services.interrupted);
+    return Upload(*transport, *image, SteadyMilliseconds, services.interrupted);
 }
 
 }  // namespace fwsend

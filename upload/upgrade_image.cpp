@@ -4,25 +4,43 @@ namespace fwsend {
 
 namespace {
 
-// One item as the formatted-input conversion reads it: white space skipped,
-// then at most two hexadecimal characters; its low 8 bits are the byte.
-bool ReadItem(std::FILE* file, std::uint8_t& byte) {
-    unsigned int value = 0;
-    if (std::fscanf(file, "%2X", &value) != 1) return false;
-    byte = static_cast<std::uint8_t>(value & 0xffu);
-    return true;
+// Decodes into the image; the verdict on what stopped the decoding.
+ImageCheck Decode(HexTextReader& reader, UpgradeImage& image) {
+    ImageCheck check;
+    image.count = 0;
+    std::uint8_t byte = 0;
+    for (;;) {
+        const HexItem item = reader.Next(byte);
+        if (item == HexItem::End) return check;
+        if (item == HexItem::ReadError) {
+            check.status = ImageRead::ReadError;
+            return check;
+        }
+        if (item == HexItem::NotHex) {
+            check.status = ImageRead::NotHex;
+            check.stop = reader.Position();
+            return check;
+        }
+        if (image.count == IMAGE_CAPACITY) {
+            check.status = ImageRead::TooLarge;
+            return check;
+        }
+        image.bytes[image.count++] = byte;
+    }
 }
 
 }  // namespace
 
-ImageRead ReadUpgradeImage(std::FILE* file, UpgradeImage& image) {
-    image.count = 0;
-    while (image.count < IMAGE_CAPACITY && ReadItem(file, image.bytes[image.count])) ++image.count;
-    if (image.count == IMAGE_CAPACITY) {
-        std::uint8_t extra = 0;
-        if (ReadItem(file, extra)) return ImageRead::TooLarge;
+ImageCheck ReadUpgradeImage(std::FILE* file, UpgradeImage& image) {
+    HexTextReader reader(file);
+    ImageCheck check = Decode(reader, image);
+    if (check.status != ImageRead::Ok) return check;
+    if (image.count == 0) {
+        check.status = ImageRead::NoFrames;
+    } else if ((check.brokenFrame = FindBrokenFrame(image)) >= 0) {
+        check.status = ImageRead::BrokenFrame;
     }
-    return std::ferror(file) ? ImageRead::ReadError : ImageRead::Ok;
+    return check;
 }
 
 std::int32_t FindBrokenFrame(const UpgradeImage& image) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "upload/hex_text.h"
+
 namespace fwsend {
 
 // NOLINTNEXTLINE(readability-identifier-naming): the protocol's own name
@@ -26,16 +28,27 @@ struct UpgradeFrame {
     }
 };
 
+// The verdict on a file, in the order it is judged: a file that cannot be
+// read is not judged further.
 enum class ImageRead {
-    Ok,
-    TooLarge,   // the file holds more than IMAGE_CAPACITY bytes
-    ReadError,  // the file could not be read to its end
+    Ok,           // at least one frame, and the frames tile the data
+    ReadError,    // the file could not be read to its end
+    TooLarge,     // the file holds more than IMAGE_CAPACITY bytes
+    NotHex,       // decoding stopped at a character that is not hexadecimal
+    NoFrames,     // nothing but white space
+    BrokenFrame,  // a frame runs past the end of the data
 };
 
-// Decodes hexadecimal pairs ("%2X" items) until the end of the file or the
-// first item that is not one. Never writes beyond the image's capacity. A
-// read error is never taken for the end of the file.
-ImageRead ReadUpgradeImage(std::FILE* file, UpgradeImage& image);
+struct ImageCheck {
+    ImageRead status = ImageRead::Ok;
+    TextPosition stop;              // NotHex: the character that stopped decoding
+    std::int32_t brokenFrame = -1;  // BrokenFrame: the offset of that frame
+};
+
+// Decodes the whole file ("%2X" items across white space) and checks it.
+// Never writes beyond the image's capacity; a read error is never taken
+// for the end of the file. Only an Ok image may be uploaded.
+ImageCheck ReadUpgradeImage(std::FILE* file, UpgradeImage& image);
 
 // Offset of the first frame that runs past the decoded bytes (a lone final
 // byte included), or -1 when the frames tile the image exactly.

@@ -1,25 +1,23 @@
 #include "upload/upload.h"
 
 #include <chrono>
-#include <memory>
+#include <cstdio>
 
 #include "upload/progress.h"
-#include "upload/upgrade_image.h"
 
 namespace fwsend {
 
 namespace {
 
-int Fail(Com& transport, std::FILE* file) {
+int Fail(Com& transport) {
     std::fflush(stdout);
     transport.Close();
-    std::fclose(file);
     return -1;
 }
 
-int Interrupted(Com& transport, std::FILE* file) {
+int Interrupted(Com& transport) {
     std::printf("\nFailed: Interrupted.\n");
-    return Fail(transport, file);
+    return Fail(transport);
 }
 
 // Drops whatever the target sent before this frame (extra bytes after its
@@ -43,50 +41,32 @@ std::int64_t SteadyMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const InterruptCheck& interrupted) {
-    // The whole image is decoded and checked before the first byte goes out:
-    // a half-written image is worse than none.
-    auto image = std::make_unique<UpgradeImage>();
-    switch (ReadUpgradeImage(file, *image)) {
-    case ImageRead::Ok: break;
-    case ImageRead::TooLarge:
-        std::printf("Error: Upgrade file holds more than %d bytes.\n", static_cast<int>(IMAGE_CAPACITY));
-        return Fail(transport, file);
-    case ImageRead::ReadError:
-        std::printf("Error: Upgrade file could not be read to its end.\n");
-        return Fail(transport, file);
-    }
-    const std::int32_t broken = FindBrokenFrame(*image);
-    if (broken >= 0) {
-        std::printf("Error: Upgrade file damaged: the frame at offset %d runs past the end of the data.\n",
-                    static_cast<int>(broken));
-        return Fail(transport, file);
-    }
-
+int Upload(Com& transport, const UpgradeImage& image, const MillisecondClock& now,
+           const InterruptCheck& interrupted) {
     ProgressLine progress;
     std::int32_t pos = 0;
     std::int32_t acked = 0;
     std::uint8_t rejects = 0;
-    while (pos < image->count) {
-        const std::int32_t frameSize = UpgradeFrame::SizeAt(*image, pos);
+    while (pos < image.count) {
+        const std::int32_t frameSize = UpgradeFrame::SizeAt(image, pos);
         const bool settled = DrainStaleInput(transport, now);
         // An interrupt cuts the drain short; no frame goes out after one.
-        if (interrupted()) return Interrupted(transport, file);
+        if (interrupted()) return Interrupted(transport);
         if (!settled) {
             std::printf("\nFailed: Target keeps sending, the line does not settle.\n");
-            return Fail(transport, file);
+            return Fail(transport);
         }
         transport.SetTimeout(kVerdictTimeout);
-        progress.Show(acked, image->count);
+        progress.Show(acked, image.count);
         // A failed write shows up as a missing or wrong verdict.
-        transport.Write(&image->bytes[pos], static_cast<std::uint32_t>(frameSize));
+        transport.Write(&image.bytes[pos], static_cast<std::uint32_t>(frameSize));
 
         std::uint8_t verdict = 0;
         std::uint32_t received = 0;
         if (!transport.Read(&verdict, 1, &received) || received == 0) {
-            if (interrupted()) return Interrupted(transport, file);
+            if (interrupted()) return Interrupted(transport);
             std::printf("\nFailed: Target is not responding.\n");
-            return Fail(transport, file);
+            return Fail(transport);
         }
         if (verdict == FRAME_ACK) {
             acked += frameSize;
@@ -94,12 +74,11 @@ int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const I
             pos += frameSize;
         } else if (++rejects == kMaxSends) {
             std::printf("\nCRC error. File damaged.\n");
-            return Fail(transport, file);
+            return Fail(transport);
         }
     }
 
     progress.Finish();
-    std::fclose(file);
     transport.Close();
     std::printf("Target updated successfully.\n");
     return 0;

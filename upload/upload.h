@@ -2,10 +2,10 @@
 // Sends the upgrade image to the target's boot loader frame by frame.
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 
 #include "transport/com.h"
+#include "upload/upgrade_image.h"
 
 namespace fwsend {
 
@@ -31,10 +31,11 @@ std::int64_t SteadyMilliseconds();
 // True once the user has asked the run to stop (Ctrl-C and the like).
 using InterruptCheck = std::function<bool()>;
 
-// Reads the whole image from file, checks it, uploads it through the open
-// transport and prints the verdict. Closes the transport and the file before
-// it returns 0 (every frame accepted) or -1. An interrupt ends the upload
-// through the same failure path as a silent target.
-int Upload(Com& transport, std::FILE* file, const MillisecondClock& now, const InterruptCheck& interrupted);
+// Uploads an image that ReadUpgradeImage accepted through the open transport
+// and prints the verdict. Closes the transport before it returns 0 (every
+// frame accepted) or -1. An interrupt ends the upload through the same
+// failure path as a silent target.
+int Upload(Com& transport, const UpgradeImage& image, const MillisecondClock& now,
+           const InterruptCheck& interrupted);
 
 }  // namespace fwsend

@@ -208,6 +208,35 @@ TEST(Run, ValueOverTheLimitIsRefusedNotCut) {
     EXPECT_EQ(r.transport.created, 0);
 }
 
+TEST(Run, ABadFileIsRefusedBeforeTheTransportIsCreated) {
+    const ScratchDir dir;
+    std::string tooLarge;
+    for (int i = 0; i <= 262144; ++i) tooLarge += "00";
+    const struct {
+        std::string text;
+        std::string message;
+        std::string errors;
+    } cases[] = {
+        {"0001aa\n;0001bb\n", "Error: Upgrade file damaged: line 2, column 1 is not hexadecimal.\n", ""},
+        {" \r\n", "Error: Upgrade file holds no frames.\n", ""},
+        {"0005aabb", "Error: Upgrade file damaged: the frame at offset 0 runs past the end of the data.\n",
+         ""},
+        {tooLarge, "Error: Upgrade file holds more than 262144 bytes.\n", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string f = "-F" + dir.Write("image.txt", c.text);
+        RunResult r = RunWith({f.c_str(), "-COM1", "-9600"}, true, {{0x11}});
+        EXPECT_EQ(r.status, -1);
+        EXPECT_EQ(r.output, kBanner + c.message);
+        EXPECT_EQ(r.errors, c.errors);
+        EXPECT_EQ(r.transport.created, 0);
+
+        // The device name is checked first: without one the file is not read.
+        RunResult noDevice = RunWith({f.c_str(), "-T1", "-9600"});
+        EXPECT_EQ(noDevice.output, kBanner + kUsage);
+    }
+}
+
 TEST(Run, UploadVerdictBecomesTheExitStatus) {
     const ScratchDir dir;
     const std::string f = "-F" + dir.Write("image.txt", "0000");

@@ -37,8 +37,8 @@ protected:
     void StartTarget(const std::vector<std::string>& options = {}) { ASSERT_TRUE(target_.Start(options)); }
     void TearDown() override { target_.Stop(); }
 
-    std::string WriteImage(const Bytes& image) {
-        const std::string path = scratch_.File("image.txt");
+    std::string WriteImage(const Bytes& image, const std::string& name = "image.txt") {
+        const std::string path = scratch_.File(name);
         EXPECT_TRUE(WriteUpgradeFile(path, image));
         return path;
     }
@@ -76,15 +76,6 @@ TEST_F(UploadTest, FramesFromEmptyToLargestArriveWhole) {
     EXPECT_EQ(run.status, 0);
     target_.Stop();
     EXPECT_EQ(target_.ReceivedBytes(), image);
-}
-
-TEST_F(UploadTest, EmptyFileSendsNothingAndSucceeds) {
-    StartTarget();
-    const RunResult run = Upload(WriteImage({}));
-    EXPECT_EQ(run.output, Opening() + SuccessEnd());
-    EXPECT_EQ(run.status, 0);
-    target_.Stop();
-    EXPECT_NE(target_.StatsLine().find("received 0 bytes"), std::string::npos) << target_.StatsLine();
 }
 
 TEST_F(UploadTest, ThreeRejectionsOfEveryFrameAreOvercomeByResending) {
@@ -219,18 +210,28 @@ TEST_F(UploadTest, AClosedConsoleNeverStopsAnUpload) {
     EXPECT_EQ(target_.ReceivedBytes(), image);
 }
 
-TEST_F(UploadTest, FramesThatDoNotTileAreRefusedBeforeAnythingIsSent) {
+TEST_F(UploadTest, BadFilesAreRefusedBeforeThePortIsOpened) {
     StartTarget();
     Bytes cutShort = MakeImage({10, 10});  // the second frame starts at offset 12
     cutShort.pop_back();
     Bytes loneByte = MakeImage({10});
     loneByte.push_back(0x00);  // a length byte without its partner
-
-    for (const Bytes& image : {cutShort, loneByte}) {
-        const RunResult run = Upload(WriteImage(image));
-        EXPECT_EQ(run.output,
-                  Opening() +
-                      "Error: Upgrade file damaged: the frame at offset 12 runs past the end of the data.\n");
+    const std::string tileError =
+        "Error: Upgrade file damaged: the frame at offset 12 runs past the end of the data.\n";
+    const struct {
+        std::string file;
+        std::string message;
+    } cases[] = {
+        {WriteImage(cutShort, "cut.txt"), tileError},
+        {WriteImage(loneByte, "lone.txt"), tileError},
+        {WriteImage({}, "empty.txt"), "Error: Upgrade file holds no frames.\n"},
+        {scratch_.Write("comment.txt", "0001aa\n# 0001bb\n"),
+         "Error: Upgrade file damaged: line 2, column 1 is not hexadecimal.\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = Upload(c.file);
+        // No connection line: the port was never opened.
+        EXPECT_EQ(run.output, Banner() + c.message);
         EXPECT_EQ(run.status, kFailureStatus);
     }
     target_.Stop();
@@ -260,7 +261,7 @@ TEST_F(UploadTest, ImageOfExactlyTheCapacityUploadsAndOneByteMoreIsRefused) {
     tooLarge.push_back(0x00);
 
     const RunResult refused = Upload(WriteImage(tooLarge));
-    EXPECT_EQ(refused.output, Opening() + "Error: Upgrade file holds more than 262144 bytes.\n");
+    EXPECT_EQ(refused.output, Banner() + "Error: Upgrade file holds more than 262144 bytes.\n");
     EXPECT_EQ(refused.status, kFailureStatus);
 
     const RunResult run = Upload(WriteImage(full));

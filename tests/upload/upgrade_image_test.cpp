@@ -1,5 +1,8 @@
 #include "upload/upgrade_image.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,16 +15,24 @@ namespace fwsend {
 
 namespace {
 
-std::vector<std::uint8_t> Decode(const std::string& text, ImageRead* status = nullptr) {
+std::vector<std::uint8_t> Decode(const std::string& text, ImageCheck* check = nullptr) {
     auto image = std::make_unique<UpgradeImage>();
     std::FILE* file = StreamOf(text);
-    ImageRead result = ReadUpgradeImage(file, *image);
+    const ImageCheck result = ReadUpgradeImage(file, *image);
     std::fclose(file);
-    if (status) *status = result;
+    if (check) *check = result;
     return {image->bytes.begin(), image->bytes.begin() + image->count};
 }
 
+ImageCheck CheckOf(const std::string& text) {
+    ImageCheck check;
+    Decode(text, &check);
+    return check;
+}
+
 using Bytes = std::vector<std::uint8_t>;
+
+const std::string kBom = "\xEF\xBB\xBF";
 
 TEST(UpgradeImageRead, DecodesPairsAcrossAnyWhiteSpace) {
     EXPECT_EQ(Decode("0003aabbcc"), (Bytes{0x00, 0x03, 0xaa, 0xbb, 0xcc}));
@@ -33,27 +44,87 @@ TEST(UpgradeImageRead, SingleDigitsAndOddRunsFollowTheTwoCharacterConversion) {
     EXPECT_EQ(Decode("ABC"), (Bytes{0xab, 0x0c}));
 }
 
-TEST(UpgradeImageRead, StopsQuietlyAtTheFirstItemThatIsNotHex) {
-    EXPECT_EQ(Decode("0102 zz 0304"), (Bytes{0x01, 0x02}));
-    EXPECT_TRUE(Decode("").empty());
-    EXPECT_TRUE(Decode("hello").empty());
+TEST(UpgradeImageRead, RefusesTheFileAtTheCharacterThatStopsDecoding) {
+    const std::string blanksToTheBufferEnd(64 * 1024 - 1, ' ');
+    const struct {
+        std::string text;
+        ImageRead status;
+        std::int32_t line;
+        std::int32_t column;
+    } cases[] = {
+        {"0001aa\n0001bb\n;0001cc\n", ImageRead::NotHex, 3, 1},
+        {"0001aa 0001bb zz", ImageRead::NotHex, 1, 15},
+        {"0001aa\r\n# comment\r\n", ImageRead::NotHex, 2, 1},
+        {"0001aa\r\n\t 0000END\r\n", ImageRead::NotHex, 2, 8},  // "E" is a digit
+        {"0000+", ImageRead::NotHex, 1, 5},                     // a sign at the end converts nothing
+        {"0000 +z", ImageRead::NotHex, 1, 6},                   // the item's start, its sign
+        {"0000" + std::string(1, '\0') + "0000", ImageRead::NotHex, 1, 5},
+        {kBom + "zz", ImageRead::NotHex, 1, 1},             // the mark takes no column
+        {kBom + "0000\n" + kBom, ImageRead::NotHex, 2, 1},  // skipped at the start only
+        {blanksToTheBufferEnd + "zz", ImageRead::NotHex, 1, 64 * 1024},
+        {"", ImageRead::NoFrames, 1, 1},
+        {" \t\r\n\v\f", ImageRead::NoFrames, 1, 1},
+        {kBom + "\r\n", ImageRead::NoFrames, 1, 1},
+        {"0001aa 00", ImageRead::BrokenFrame, 1, 1},
+        {kBom + "0000\r\n0001 7f", ImageRead::Ok, 1, 1},
+        {blanksToTheBufferEnd + "00 01 7f", ImageRead::Ok, 1, 1},  // an item across a refill
+    };
+    for (const auto& c : cases) {
+        const ImageCheck check = CheckOf(c.text);
+        EXPECT_EQ(check.status, c.status) << c.text;
+        if (c.status != ImageRead::NotHex) continue;
+        EXPECT_EQ(check.stop.line, c.line) << c.text;
+        EXPECT_EQ(check.stop.column, c.column) << c.text;
+    }
+    EXPECT_EQ(CheckOf("0001aa 00").brokenFrame, 3);
 }
 
 TEST(UpgradeImageRead, AcceptsAFileOfExactlyTheCapacity) {
-    ImageRead status{};
+    // Frames of 256 bytes: 00fe and 254 payload bytes.
     std::string text;
-    for (int i = 0; i < IMAGE_CAPACITY; ++i) text += "5a";
-    EXPECT_EQ(Decode(text + "\n", &status).size(), static_cast<std::size_t>(IMAGE_CAPACITY));
-    EXPECT_EQ(status, ImageRead::Ok);
+    for (int i = 0; i < IMAGE_CAPACITY / 256; ++i) text += "00fe" + std::string(2 * 254, '5') + "\n";
+    ImageCheck check;
+    EXPECT_EQ(Decode(text, &check).size(), static_cast<std::size_t>(IMAGE_CAPACITY));
+    EXPECT_EQ(check.status, ImageRead::Ok);
+    // Behind the full image, a character that is no item is refused as such.
+    EXPECT_EQ(CheckOf(text + "zz").status, ImageRead::NotHex);
 }
 
 TEST(UpgradeImageRead, RefusesAFileBeyondTheCapacityWithoutOverrunning) {
-    ImageRead status{};
+    ImageCheck check;
     std::string text;
     for (int i = 0; i <= IMAGE_CAPACITY; ++i) text += "5a ";
-    EXPECT_EQ(Decode(text, &status).size(), static_cast<std::size_t>(IMAGE_CAPACITY));
-    EXPECT_EQ(status, ImageRead::TooLarge);
+    EXPECT_EQ(Decode(text + "zz", &check).size(), static_cast<std::size_t>(IMAGE_CAPACITY));
+    EXPECT_EQ(check.status, ImageRead::TooLarge);  // before the character that is not hex
 }
+
+#ifdef __GLIBC__
+// A stream that holds its text and then fails, as a file on a failing disk
+// or a vanished network share does.
+ssize_t ReadThenFail(void* cookie, char* buffer, size_t size) {
+    auto* left = static_cast<std::string*>(cookie);
+    if (left->empty()) {
+        errno = EIO;
+        return -1;
+    }
+    const size_t n = std::min(size, left->size());
+    std::memcpy(buffer, left->data(), n);
+    left->erase(0, n);
+    return static_cast<ssize_t>(n);
+}
+
+TEST(UpgradeImageRead, AReadErrorPartWayIsNoEndOfFileAndComesFirst) {
+    for (std::string data : {"0002 abcd ", "0002 abcd zz"}) {
+        cookie_io_functions_t io{};
+        io.read = ReadThenFail;
+        std::FILE* file = fopencookie(&data, "r", io);
+        ASSERT_NE(file, nullptr);
+        auto image = std::make_unique<UpgradeImage>();
+        EXPECT_EQ(ReadUpgradeImage(file, *image).status, ImageRead::ReadError);
+        std::fclose(file);
+    }
+}
+#endif
 
 std::int32_t BrokenFrameOf(const Bytes& bytes) {
     auto image = std::make_unique<UpgradeImage>();

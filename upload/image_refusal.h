@@ -1,0 +1,12 @@
+#pragma once
+// What the user is told about an upgrade file that is refused.
+
+#include "upload/upgrade_image.h"
+
+namespace fwsend {
+
+// Prints the refusal of a file that ReadUpgradeImage did not accept: one
+// error line on standard output.
+void PrintImageRefusal(const ImageCheck& check);
+
+}  // namespace fwsend
