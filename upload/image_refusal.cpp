@@ -21,6 +21,14 @@ void PrintImageRefusal(const ImageCheck& check) {
                     static_cast<int>(check.brokenFrame));
         break;
     }
+    std::fflush(stdout);
+    // The line above is what scripts know; the hint goes beside it.
+    if (check.looksLike)
+        std::fprintf(
+            stderr,
+            "fwsend: this looks like %s; fwsend takes the prepared upgrade file (text of hexadecimal "
+            "pairs)\n",
+            check.looksLike);
 }
 
 }  // namespace fwsend

@@ -1,5 +1,7 @@
 #include "upload/upgrade_image.h"
 
+#include "upload/foreign_file.h"
+
 namespace fwsend {
 
 namespace {
@@ -19,6 +21,8 @@ ImageCheck Decode(HexTextReader& reader, UpgradeImage& image) {
         if (item == HexItem::NotHex) {
             check.status = ImageRead::NotHex;
             check.stop = reader.Position();
+            if (check.stop.line == 1 && check.stop.column == 1)
+                check.looksLike = RecogniseForeignFile(reader.Head(), reader.HeadSize());
             return check;
         }
         if (image.count == IMAGE_CAPACITY) {

@@ -41,8 +41,9 @@ enum class ImageRead {
 
 struct ImageCheck {
     ImageRead status = ImageRead::Ok;
-    TextPosition stop;              // NotHex: the character that stopped decoding
-    std::int32_t brokenFrame = -1;  // BrokenFrame: the offset of that frame
+    TextPosition stop;                // NotHex: the character that stopped decoding
+    const char* looksLike = nullptr;  // NotHex at line 1, column 1: what the file seems to be, if known
+    std::int32_t brokenFrame = -1;    // BrokenFrame: the offset of that frame
 };
 
 // Decodes the whole file ("%2X" items across white space) and checks it.

@@ -212,12 +212,16 @@ TEST(Run, ABadFileIsRefusedBeforeTheTransportIsCreated) {
     const ScratchDir dir;
     std::string tooLarge;
     for (int i = 0; i <= 262144; ++i) tooLarge += "00";
+    const std::string hint =
+        "fwsend: this looks like an Intel HEX file; fwsend takes the prepared upgrade file "
+        "(text of hexadecimal pairs)\n";
     const struct {
         std::string text;
         std::string message;
         std::string errors;
     } cases[] = {
         {"0001aa\n;0001bb\n", "Error: Upgrade file damaged: line 2, column 1 is not hexadecimal.\n", ""},
+        {":00000001FF\n", "Error: Upgrade file damaged: line 1, column 1 is not hexadecimal.\n", hint},
         {" \r\n", "Error: Upgrade file holds no frames.\n", ""},
         {"0005aabb", "Error: Upgrade file damaged: the frame at offset 0 runs past the end of the data.\n",
          ""},

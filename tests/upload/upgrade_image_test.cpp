@@ -79,6 +79,32 @@ TEST(UpgradeImageRead, RefusesTheFileAtTheCharacterThatStopsDecoding) {
     EXPECT_EQ(CheckOf("0001aa 00").brokenFrame, 3);
 }
 
+TEST(UpgradeImageRead, NamesWhatAFileRefusedAtItsFirstCharacterLooksLike) {
+    const struct {
+        std::string text;
+        const char* looksLike;
+    } cases[] = {
+        {":10010000214601360121470136007EFE09D2190140\n", "an Intel HEX file"},
+        {kBom + ":00000001FF\n", "an Intel HEX file"},
+        {"S00F000068656C6C6F202020202000003C\n", "an S-record file"},
+        {std::string("\xFF\xFE\x30\x00\x30\x00", 6), "UTF-16 text"},
+        {std::string("\xFE\xFF\x00\x30\x00\x30", 6), "UTF-16 text"},
+        {std::string("\x7F\x45LF\x02\x01\x01\x00\x00", 9), "a binary file"},
+        {"\x80\x91\xA2\xB3 bits", "a binary file"},              // 4 of 9 bytes neither text nor UTF-8
+        {"\x80\x91 and text", nullptr},                          // 2 of 11
+        {"Gr\xC3\xBC\xC3\x9F Gott \xE2\x80\x94 Text", nullptr},  // UTF-8 text
+        {"SX00", nullptr},
+        {"zz", nullptr},
+        {" :1000", nullptr},  // not at column 1
+        {"00 :1000", nullptr},
+    };
+    for (const auto& c : cases) {
+        const ImageCheck check = CheckOf(c.text);
+        EXPECT_EQ(check.status, ImageRead::NotHex) << c.text;
+        EXPECT_STREQ(check.looksLike, c.looksLike) << c.text;
+    }
+}
+
 TEST(UpgradeImageRead, AcceptsAFileOfExactlyTheCapacity) {
     // Frames of 256 bytes: 00fe and 254 payload bytes.
     std::string text;
