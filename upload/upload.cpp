@@ -20,6 +20,36 @@ int Interrupted(Com& transport) {
     return Fail(transport);
 }
 
+// Which frame a failure concerns, beside the verdict line: that line is
+// what scripts know, this is what a developer needs to tell a damaged file
+// from a target that answers something else.
+struct FrameAt {
+    int index;
+    std::int32_t pos;
+    std::int32_t size;
+};
+
+void ExplainSilence(const FrameAt& frame, bool linkFailed) {
+    std::fflush(stdout);
+    if (linkFailed) {
+        std::fprintf(stderr,
+                     "fwsend: frame %d (offset %d, %d bytes): the link failed while its answer was awaited\n",
+                     frame.index, static_cast<int>(frame.pos), static_cast<int>(frame.size));
+    } else {
+        std::fprintf(stderr, "fwsend: frame %d (offset %d, %d bytes) got no answer\n", frame.index,
+                     static_cast<int>(frame.pos), static_cast<int>(frame.size));
+    }
+}
+
+void ExplainRejections(const FrameAt& frame, const std::uint8_t (&answers)[kMaxSends]) {
+    static_assert(kMaxSends == 4, "the line names four answers");
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "fwsend: frame %d (offset %d, %d bytes) was answered 0x%02X, 0x%02X, 0x%02X, 0x%02X\n",
+                 frame.index, static_cast<int>(frame.pos), static_cast<int>(frame.size), answers[0],
+                 answers[1], answers[2], answers[3]);
+}
+
 // Drops whatever the target sent before this frame (extra bytes after its
 // last verdict, noise), so it is never taken as this frame's verdict. False
 // when the line does not fall silent within the drain limit.
@@ -47,8 +77,11 @@ int Upload(Com& transport, const UpgradeImage& image, const MillisecondClock& no
     std::int32_t pos = 0;
     std::int32_t acked = 0;
     std::uint8_t rejects = 0;
+    int frameIndex = 0;
+    std::uint8_t answers[kMaxSends] = {};
     while (pos < image.count) {
         const std::int32_t frameSize = UpgradeFrame::SizeAt(image, pos);
+        const FrameAt frame{frameIndex, pos, frameSize};
         const bool settled = DrainStaleInput(transport, now);
         // An interrupt cuts the drain short; no frame goes out after one.
         if (interrupted()) return Interrupted(transport);
@@ -63,17 +96,24 @@ int Upload(Com& transport, const UpgradeImage& image, const MillisecondClock& no
 
         std::uint8_t verdict = 0;
         std::uint32_t received = 0;
-        if (!transport.Read(&verdict, 1, &received) || received == 0) {
+        const bool readOk = transport.Read(&verdict, 1, &received);
+        if (!readOk || received == 0) {
             if (interrupted()) return Interrupted(transport);
             std::printf("\nFailed: Target is not responding.\n");
+            ExplainSilence(frame, !readOk);
             return Fail(transport);
         }
         if (verdict == FRAME_ACK) {
             acked += frameSize;
             rejects = 0;
             pos += frameSize;
-        } else if (++rejects == kMaxSends) {
+            ++frameIndex;
+            continue;
+        }
+        answers[rejects] = verdict;
+        if (++rejects == kMaxSends) {
             std::printf("\nCRC error. File damaged.\n");
+            ExplainRejections(frame, answers);
             return Fail(transport);
         }
     }

@@ -94,6 +94,7 @@ TEST_F(UploadTest, FourthRejectionOfOneFrameEndsTheRun) {
     const Bytes image = MakeImage({10, 20, 30});
     const RunResult run = Upload(WriteImage(image));
     EXPECT_EQ(run.output, Opening() + ProgressRedraws(FrameSizes(image), {1, 4}, 66) + kCrcError);
+    EXPECT_EQ(run.errors, "fwsend: frame 1 (offset 12, 22 bytes) was answered 0x13, 0x13, 0x13, 0x13\n");
     EXPECT_EQ(run.status, kFailureStatus);
     target_.Stop();
     EXPECT_EQ(target_.ReceivedBytes(), FirstFrames(image, 1));
@@ -123,6 +124,7 @@ TEST_F(UploadTest, SilentTargetIsReportedAfterTheVerdictWait) {
     const Bytes image = MakeImage({10, 10});
     const RunResult run = Upload(WriteImage(image));
     EXPECT_EQ(run.output, Opening() + ProgressRedraws(FrameSizes(image), {1}, 24) + kNotResponding);
+    EXPECT_EQ(run.errors, "fwsend: frame 0 (offset 0, 12 bytes) got no answer\n");
     EXPECT_EQ(run.status, kFailureStatus);
     // The verdict wait is 4 to 8 s; generous bounds on both sides.
     EXPECT_GE(run.seconds, 3.5);

@@ -75,24 +75,37 @@ TEST(Upload, ThreeRejectionsThenAcceptanceResendsAndResetsTheCounter) {
                               ProgressLine('/', 50) + ProgressLine('/', 50) + kSuccessEnd);
 }
 
-TEST(Upload, FourthRejectionOfOneFrameEndsTheRun) {
+TEST(Upload, FourthRejectionOfOneFrameEndsTheRunAndNamesTheFrameAndItsAnswers) {
     ScriptedCom com;
-    com.replies = {{0x13}, {0x00}, {0xff}, {0x13}, {FRAME_ACK}};
-    UploadRun run = RunUpload(com, "0000");
+    com.replies = {{FRAME_ACK}, {0x13}, {0x00}, {0xff}, {0x5a}, {FRAME_ACK}};
+    UploadRun run = RunUpload(com, "0000 0001aa");
 
     EXPECT_EQ(run.status, -1);
-    EXPECT_EQ(com.written.size(), 4u);
+    EXPECT_EQ(com.written.size(), 5u);
     EXPECT_EQ(com.log.back(), "C");
     EXPECT_EQ(run.output.substr(run.output.size() - 26), "\nCRC error. File damaged.\n");
+    EXPECT_EQ(run.errors, "fwsend: frame 1 (offset 2, 3 bytes) was answered 0x13, 0x00, 0xFF, 0x5A\n");
 }
 
-TEST(Upload, MissingOrFailedVerdictMeansTheTargetIsNotResponding) {
-    for (bool readsFail : {false, true}) {
+TEST(Upload, MissingOrFailedVerdictMeansTheTargetIsNotRespondingAndNamesTheFrame) {
+    const struct {
+        bool readsFail;
+        std::string output;
+        std::string errors;
+    } cases[] = {
+        {false, ProgressLine('-', 0) + ProgressLine('-', 40),
+         "fwsend: frame 1 (offset 2, 3 bytes) got no answer\n"},
+        {true, ProgressLine('-', 0),
+         "fwsend: frame 0 (offset 0, 2 bytes): the link failed while its answer was awaited\n"},
+    };
+    for (const auto& c : cases) {
         ScriptedCom com;
-        com.readsFail = readsFail;
-        UploadRun run = RunUpload(com, "0000");
+        com.readsFail = c.readsFail;
+        com.replies = {{FRAME_ACK}};
+        UploadRun run = RunUpload(com, "0000 0001aa");
         EXPECT_EQ(run.status, -1);
-        EXPECT_EQ(run.output, ProgressLine('-', 0) + "\nFailed: Target is not responding.\n");
+        EXPECT_EQ(run.output, c.output + "\nFailed: Target is not responding.\n");
+        EXPECT_EQ(run.errors, c.errors);
         EXPECT_EQ(com.closeCalls, 1);
     }
 }
@@ -127,6 +140,7 @@ TEST(Upload, AnInterruptEndsTheRunThroughItsFailureEnd) {
     UploadRun run = RunUpload(com, "0000 0000", [&com] { return !com.written.empty(); });
     EXPECT_EQ(run.status, -1);
     EXPECT_EQ(run.output, ProgressLine('-', 0) + "\nFailed: Interrupted.\n");
+    EXPECT_EQ(run.errors, "");
     EXPECT_EQ(com.written.size(), 1u);
     EXPECT_EQ(com.closeCalls, 1);
 }
