@@ -34,4 +34,11 @@ clang-tidy -quiet -p build-windows --extra-arg=--target=x86_64-w64-mingw32 --ext
   --extra-arg=-isystem"$mingw/include/c++" --extra-arg=-isystem"$mingw/include/c++/x86_64-w64-mingw32" \
   --extra-arg=-isystem/usr/x86_64-w64-mingw32/include $windows_units > build-windows/clang-tidy.log 2>&1 ||
   { grep -E "error:|warning:" build-windows/clang-tidy.log | sort -u; exit 1; }
+# The fuzz targets, through the clang build that .ci/fuzz.sh made.
+if [ -f build-fuzz/compile_commands.json ]; then
+  clang-tidy -quiet -p build-fuzz $(git ls-files 'tests/fuzz/*.cpp') > build-fuzz/clang-tidy.log 2>&1 ||
+    { grep -E "error:|warning:" build-fuzz/clang-tidy.log | sort -u; exit 1; }
+else
+  echo "-- the fuzz targets are not built (.ci/fuzz.sh): their names are not checked"
+fi
 echo "style: clean"

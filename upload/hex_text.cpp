@@ -10,7 +10,12 @@ namespace {
 
 constexpr unsigned char kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
 
+// The fuzz build makes it small, so that its short inputs cross refills.
+#ifdef FWSEND_HEX_TEXT_BUFFER
+constexpr std::size_t kBufferSize = FWSEND_HEX_TEXT_BUFFER;
+#else
 constexpr std::size_t kBufferSize = 64 * 1024;
+#endif
 // The first fill holds the mark and the head; an item needs two bytes.
 static_assert(kBufferSize >= sizeof kUtf8Bom + HexTextReader::kHeadSize + 2, "buffer too small");
 
