@@ -10,6 +10,7 @@
 #include "app/usage.h"
 #include "platform/interrupt.h"
 #include "platform/open_failure.h"
+#include "platform/printable_text.h"
 #include "upload/image_refusal.h"
 #include "upload/upgrade_image.h"
 #include "upload/upload.h"
@@ -98,7 +99,9 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
         std::printf("Error: %s in use or does not exist.\n", deviceName);
         std::fflush(stdout);
         // The line above is what scripts know; the reason goes beside it.
-        if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", reason.c_str());
+        // Device text in it (product strings, process names) is shown, never
+        // obeyed by the terminal.
+        if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", PrintableText(reason).c_str());
         return -1;
     }
     return Upload(*transport, *image, SteadyMilliseconds, services.interrupted);
