@@ -211,4 +211,16 @@ RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
     return result;
 }
 
+int RunInChild(const std::function<int()>& body, unsigned timeoutSeconds) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        ::alarm(timeoutSeconds);
+        ::_exit(body());
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    return ExitCode(status);
+}
+
 }  // namespace fwsend

@@ -3,6 +3,7 @@
 // stdout through a pipe, exit status and CPU time by wait4, every
 // descriptor owned.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,5 +69,10 @@ struct RunResult {
 RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs = 30000);
 
 double MonotonicSeconds();
+
+// Runs body in a forked child of this process, which alarm() ends after
+// timeoutSeconds so that a hang fails the caller instead of stalling it;
+// body's result as the exit code, 128 + signal when killed.
+int RunInChild(const std::function<int()>& body, unsigned timeoutSeconds = 20);
 
 }  // namespace fwsend
