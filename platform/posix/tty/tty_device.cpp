@@ -127,6 +127,7 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
         return std::nullopt;
     }
     device.exclusiveMode_ = true;
+    device.attributesToRestore_ = SaveTtyAttributes(fd);
     // The slack is the thread's, not the device's: set here, once per open,
     // it serves every wait on the device from the thread that opened it,
     // which is how the tool uses a port, rather than costing a call per wait.
@@ -141,6 +142,7 @@ TtyDevice::TtyDevice(TtyDevice&& other) noexcept
       lock_(std::move(other.lock_)),
       exclusiveMode_(std::exchange(other.exclusiveMode_, false)),
       lowLatencyToRestore_(std::exchange(other.lowLatencyToRestore_, std::nullopt)),
+      attributesToRestore_(std::exchange(other.attributesToRestore_, std::nullopt)),
       line_(other.line_) {}
 
 TtyDevice& TtyDevice::operator=(TtyDevice&& other) noexcept {
@@ -152,6 +154,7 @@ TtyDevice& TtyDevice::operator=(TtyDevice&& other) noexcept {
         lock_ = std::move(other.lock_);
         exclusiveMode_ = std::exchange(other.exclusiveMode_, false);
         lowLatencyToRestore_ = std::exchange(other.lowLatencyToRestore_, std::nullopt);
+        attributesToRestore_ = std::exchange(other.attributesToRestore_, std::nullopt);
         line_ = other.line_;
     }
     return *this;
@@ -161,7 +164,9 @@ TtyDevice::~TtyDevice() { Release(); }
 
 void TtyDevice::Release() {
     if (fd_ < 0) return;
-    // The driver's mode outlives our descriptor: put back what we changed.
+    // The terminal's settings and the driver's mode outlive our descriptor:
+    // put back what we changed.
+    if (attributesToRestore_) RestoreTtyAttributes(fd_, *attributesToRestore_);
     if (lowLatencyToRestore_) SetLowLatency(fd_, *lowLatencyToRestore_);
     // The exclusive flag belongs to the terminal, not to our descriptor.
     if (exclusiveMode_) ::ioctl(fd_, TIOCNXCL);
@@ -169,6 +174,7 @@ void TtyDevice::Release() {
     fd_ = -1;
     exclusiveMode_ = false;
     lowLatencyToRestore_.reset();
+    attributesToRestore_.reset();
     lock_ = PortLock();
     claim_ = PortClaim();
 }

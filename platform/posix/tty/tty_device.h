@@ -7,6 +7,7 @@
 #include "platform/posix/tty/line_settings.h"
 #include "platform/posix/tty/port_claim.h"
 #include "platform/posix/tty/port_lock.h"
+#include "platform/posix/tty/tty_driver.h"
 
 #include <chrono>
 #include <cstddef>
@@ -35,7 +36,8 @@ public:
     // process, or this one); the reason is noted for DescribeOpenFailure.
     // Every opening of a tty raises DTR and RTS, which reset many boards, so
     // a port in use is found out before it is touched: another fwsend's
-    // claim, a lock file, a process that has it open.
+    // claim, a lock file, a process that has it open. When released, the
+    // terminal's settings are put back as they were found.
     static std::optional<TtyDevice> OpenExclusive(const std::string& path);
 
     TtyDevice(TtyDevice&& other) noexcept;
@@ -88,9 +90,10 @@ private:
     std::string path_;
     PortClaim claim_;
     PortLock lock_;
-    bool exclusiveMode_ = false;               // TIOCEXCL set by us, to be cleared on close
-    std::optional<bool> lowLatencyToRestore_;  // the driver's mode before we changed it
-    LineSettings line_;                        // as last applied
+    bool exclusiveMode_ = false;                             // TIOCEXCL set by us, to be cleared on close
+    std::optional<bool> lowLatencyToRestore_;                // the driver's mode before we changed it
+    std::optional<SavedTtyAttributes> attributesToRestore_;  // the terminal's settings as found
+    LineSettings line_;                                      // as last applied
 };
 
 }  // namespace fwsend::posix

@@ -1,5 +1,6 @@
-// Which terminals the open refuses, before it touches them. The ports are
-// pseudo-terminals whose master we hold.
+// Which terminals the open refuses, before it touches them, and what the
+// terminal holds once it is released. The ports are pseudo-terminals whose
+// master we hold.
 #include "platform/posix/tty/tty_device.h"
 
 #include "platform/open_failure.h"
@@ -14,6 +15,7 @@
 #include <sched.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <termios.h>
 #include <unistd.h>
 #include <string>
 
@@ -90,6 +92,26 @@ TEST(TtyDeviceOpen, ASecondOpenIsRefusedBeforeItTouchesThePortWhereNoLockFolderE
     });
     if (status == kSkipped) GTEST_SKIP() << "no private mount namespace here";
     EXPECT_EQ(status, 0);
+}
+
+TEST(TtyDeviceRelease, TheTerminalsSettingsAreAsTheyWereFound) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    termios before{};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &before), 0);  // the slave's: canonical, echoing
+    ASSERT_NE(before.c_lflag & ICANON, 0u);
+    {
+        auto device = TtyDevice::OpenExclusive(pty.SlavePath());
+        ASSERT_TRUE(device) << DescribeOpenFailure();
+        LineSettings raw;
+        raw.baud = 115200;
+        ASSERT_TRUE(device->ApplyLineSettings(raw));  // raw, not echoing
+    }
+    termios after{};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
 }
 
 }  // namespace
