@@ -9,6 +9,7 @@
 #include "app/usage.h"
 #include "platform/interrupt.h"
 #include "platform/open_failure.h"
+#include "platform/printable_text.h"
 #include "upload/upload.h"
 
 namespace fwsend {
@@ -83,7 +84,9 @@ int Run(int argc, const char* const* argv, const RunServices& services) {
         std::printf("Error: %s in use or does not exist.\n", deviceName);
         std::fflush(stdout);
         // The line above is what scripts know; the reason goes beside it.
-        if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", reason.c_str());
+        // Device text in it (product strings, process names) is shown, never
+        // obeyed by the terminal.
+        if (!reason.empty()) std::fprintf(stderr, "fwsend: %s\n", PrintableText(reason).c_str());
         std::fclose(file);
         return -1;
     }

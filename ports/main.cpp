@@ -10,6 +10,7 @@
 #include "ports/port_state.h"
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -58,5 +59,11 @@ int main(int argc, char** argv) {
         PrintPortJson(stdout, entries);
     else
         PrintPortTable(stdout, entries);
+    // A list cut short by a full disk or a closed pipe must not pass for
+    // the whole list.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "fwsend-ports: the list could not be written: %s\n", std::strerror(errno));
+        return 1;
+    }
     return 0;
 }

@@ -1,7 +1,10 @@
 #include "ports/port_report.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#include "platform/printable_text.h"
 
 namespace fwsend {
 
@@ -10,9 +13,26 @@ namespace {
 // fwsend takes option values of at most this many characters.
 constexpr std::size_t kLongestOptionValue = 99;
 
+// A text with bytes a terminal acts on, quoted so that bash, zsh and ksh
+// pass exactly those bytes and the line shows them as \xNN.
+std::string DollarQuoted(const std::string& text) {
+    std::string quoted = "$'";
+    std::size_t runStart = 0;
+    // Backslashes and quotes are ASCII, so cutting runs at them never cuts
+    // a UTF-8 sequence.
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\\' && text[i] != '\'') continue;
+        quoted += PrintableText(std::string_view(text).substr(runStart, i - runStart));
+        if (i < text.size()) quoted += text[i] == '\\' ? "\\\\" : "\\'";
+        runStart = i + 1;
+    }
+    return quoted + "'";
+}
+
 // Double quotes, unless the text holds a character a shell still expands
 // between them; then single quotes.
 std::string ShellQuoted(const std::string& text) {
+    if (HoldsUnprintable(text)) return DollarQuoted(text);
     if (text.find_first_of("\"$`\\!") == std::string::npos) return '"' + text + '"';
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -41,8 +61,15 @@ std::string Details(const PortEntry& entry) {
     std::string text = entry.driver.empty() ? std::string("?") : entry.driver;
     if (!entry.uart.empty()) text += " UART " + entry.uart;
     if (!entry.vendorId.empty()) text += " " + entry.vendorId + ":" + entry.productId;
-    if (!entry.product.empty()) text += " \"" + entry.product + "\"";
+    if (!entry.product.empty()) text += " \"" + PrintableText(entry.product) + "\"";
     return text;
+}
+
+// fwsend takes "-F" out of any argument that holds it: a description that
+// holds it must come before the file's option, which then wins.
+std::string FileOptionNote(const DescribedLink& link) {
+    if (link.description.find("-F") == std::string::npos) return {};
+    return "give -F<file> after -D: the description holds \"-F\"";
 }
 
 std::string LinkNote(const DescribedLink& link) {
@@ -50,11 +77,14 @@ std::string LinkNote(const DescribedLink& link) {
     if (link.description.empty()) return option + " cannot name it: no product string";
     if (link.description.size() > kLongestOptionValue)
         return option + " cannot name it: its description is longer than 99 characters";
-    if (link.sameCount < 2) return {};
+    if (link.sameCount < 2) return FileOptionNote(link);
     std::string const place = Ordinal(link.rank) + " of " + std::to_string(link.sameCount) + " so named";
-    if (link.type == 2)  // the CP2102 link takes the first match, free or not
-        return option + (link.rank == 1 ? " takes this one, " : " never takes this one, ") + place;
-    return option + " takes it when the earlier ones are busy, " + place;
+    std::string note =
+        link.type == 2  // the CP2102 link takes the first match, free or not
+            ? option + (link.rank == 1 ? " takes this one, " : " never takes this one, ") + place
+            : option + " takes it when the earlier ones are busy, " + place;
+    const std::string fileNote = FileOptionNote(link);
+    return fileNote.empty() ? note : note + "; " + fileNote;
 }
 
 std::string StateText(const PortEntry& entry) {
@@ -63,13 +93,14 @@ std::string StateText(const PortEntry& entry) {
     case PortState::InUse:
         if (!entry.holderPid) return "in use";
         return "in use by pid " + std::to_string(*entry.holderPid) +
-               (entry.holderName.empty() ? "" : " (" + entry.holderName + ")");
+               (entry.holderName.empty() ? "" : " (" + PrintableText(entry.holderName) + ")");
     case PortState::NoPermission:
         if (entry.group.empty())
-            return "no permission: only " + (entry.owner.empty() ? std::string("its owner") : entry.owner) +
+            return "no permission: only " +
+                   (entry.owner.empty() ? std::string("its owner") : PrintableText(entry.owner)) +
                    " may open it";
-        return "no permission: join group " + entry.group + " (sudo usermod -aG " + entry.group +
-               " \"$USER\", then log in again)";
+        return "no permission: join group " + PrintableText(entry.group) + " (sudo usermod -aG " +
+               PrintableText(entry.group) + " \"$USER\", then log in again)";
     case PortState::Unknown: break;
     }
     return {};
@@ -85,9 +116,11 @@ const char* StateKey(PortState state) {
     return "unknown";
 }
 
+// Always valid UTF-8: a byte that is not part of a sequence (a process name
+// cut inside a character) becomes U+FFFD.
 std::string Json(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (unsigned char c : ValidUtf8(text)) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -102,8 +135,14 @@ std::string Json(const std::string& text) {
     return out + "\"";
 }
 
+// Columns are counted in characters: a UTF-8 sequence takes one.
+std::size_t Width(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<std::uint8_t>(c) & 0xC0) != 0x80; }));
+}
+
 std::string Padded(const std::string& text, std::size_t width) {
-    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+    return text + std::string(width > Width(text) ? width - Width(text) : 0, ' ');
 }
 
 std::string JsonOrNull(const std::string& text) { return text.empty() ? "null" : Json(text); }
@@ -132,10 +171,10 @@ void PrintPortTable(std::FILE* out, const std::vector<PortEntry>& entries) {
             std::string const note = LinkNote(*entry.link);
             if (!note.empty()) remarks += (remarks.empty() ? "" : "; ") + note;
         }
-        rows.push_back({entry.device, Options(entry), Details(entry), remarks});
-        widths[0] = std::max(widths[0], rows.back().device.size());
-        widths[1] = std::max(widths[1], rows.back().options.size());
-        widths[2] = std::max(widths[2], rows.back().details.size());
+        rows.push_back({PrintableText(entry.device), Options(entry), Details(entry), remarks});
+        widths[0] = std::max(widths[0], Width(rows.back().device));
+        widths[1] = std::max(widths[1], Width(rows.back().options));
+        widths[2] = std::max(widths[2], Width(rows.back().details));
     }
     rows.insert(rows.begin(), header);
     for (const auto& row : rows) {

@@ -3,12 +3,14 @@
 #include "platform/posix/tty/port_lock.h"
 #include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/port_name.h"
+#include "platform/printable_text.h"
 #include "ports/linux_ports.h"
 #include "ports/port_report.h"
 #include "ports/port_state.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -230,6 +232,36 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
         "\"link\": {\"type\": 2, \"description\": \"Probe \\\"$1\\\"\", \"option\": \"-T2 -D'Probe "
         "\\\"$1\\\"'\", \"rank\": 2, \"sameDescription\": 2}, \"state\": \"in-use\", \"holderPid\": 4242, "
         "\"holderName\": \"minicom\", \"group\": null, \"owner\": null}\n]\n");
+}
+
+TEST(PortReport, DeviceTextIsShownNeverObeyedAndJsonStaysUtf8) {
+    std::vector<PortEntry> entries(2);
+    entries[0].device = "/dev/ttyUSB0";
+    entries[0].driver = "ftdi_sio";
+    entries[0].product = "Link-Flash\x1b]0;owned\a\r\n";
+    entries[0].link = DescribedLink{1, entries[0].product, 1, 1};
+    entries[0].state = PortState::InUse;
+    entries[0].holderPid = 77;
+    entries[0].holderName = "serialmonitor-\xc3";
+    entries[1].device = "/dev/ttyUSB1";
+    entries[1].driver = "cp210x";
+    entries[1].link = DescribedLink{2, "Link-Flash 300", 1, 1};
+    entries[1].state = PortState::Free;
+
+    const std::string table = Printed(PrintPortTable, entries);
+    EXPECT_EQ(table.find_first_of("\x1b\a\r"), std::string::npos) << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3) << table;
+    // The option passes the very bytes to bash and shows them escaped.
+    EXPECT_NE(table.find("-T1 -D$'Link-Flash\\x1b]0;owned\\x07\\x0d\\x0a'"), std::string::npos) << table;
+    EXPECT_NE(table.find("in use by pid 77 (serialmonitor-\\xc3)"), std::string::npos) << table;
+    EXPECT_NE(table.find("  free; give -F<file> after -D: the description holds \"-F\"\n"), std::string::npos)
+        << table;
+
+    const std::string json = Printed(PrintPortJson, entries);
+    EXPECT_EQ(ValidUtf8(json), json);
+    EXPECT_NE(json.find("\"holderName\": \"serialmonitor-\xef\xbf\xbd\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"product\": \"Link-Flash\\u001b]0;owned\\u0007\\u000d\\u000a\""), std::string::npos)
+        << json;
 }
 
 }  // namespace

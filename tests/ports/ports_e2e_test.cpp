@@ -73,6 +73,15 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
     ExpectUploadWith(nodes, "-T2", DescriptionIn(taken, "-T2"));
 }
 
+TEST(PortsOutput, AListThatCouldNotBeWrittenIsAFailure) {
+    const RunResult full =
+        RunProgram({"/bin/sh", "-c", std::string("exec '") + FWSEND_PORTS_PATH + "' --json >/dev/full"});
+    EXPECT_NE(full.status, 0);
+    EXPECT_NE(full.errors.find("fwsend-ports: the list could not be written: No space left on device"),
+              std::string::npos)
+        << full.errors;
+}
+
 }  // namespace
 
 }  // namespace fwsend::posix
