@@ -18,12 +18,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
 #include "bench/bench_support.h"
 #include "platform/posix/tty/device_holders.h"
-#include "tests/support/holding_process.h"
+#include "tests/support/child_process.h"
 #include "tools/pty_pair.h"
 
 namespace {
@@ -31,7 +30,7 @@ namespace {
 using namespace fwsend;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDescriptorsEach = 5;
+constexpr int kDescriptorsEach = 5;  // standard input, output and error, two more
 
 std::size_t ProcessCount() {
     std::size_t count = 0;
@@ -57,10 +56,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fwsend-bench-holders: no pseudo-terminal: %s\n", pty.Error().c_str());
         return 2;
     }
-    std::vector<std::unique_ptr<HoldingProcess>> idle;
+    std::vector<ChildProcess> idle;
     for (int i = 0; i < processes; ++i) {
-        idle.push_back(std::make_unique<HoldingProcess>("/dev/null", kDescriptorsEach));
-        if (idle.back()->Pid() <= 0) {
+        idle.push_back(HoldingSleep("/dev/null", kDescriptorsEach - 3));
+        if (!idle.back().WaitUntilRunning("sleep", 10000)) {
             std::fprintf(stderr, "fwsend-bench-holders: process %d did not start\n", i + 1);
             return 2;
         }

@@ -21,8 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/child_process.h"
 #include "tests/support/fake_sysfs.h"
-#include "tests/support/holding_process.h"
 #include "tools/pty_pair.h"
 
 namespace fwsend::posix {
@@ -134,8 +134,8 @@ TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
     fs::create_directories(lockFolder);
     // The holder named by the lock file is a live process: our parent.
     std::ofstream(lockFolder + "/" + LockFileName(locked.SlavePath())) << "      " << ::getppid() << "\n";
-    const HoldingProcess holder(held.SlavePath());
-    ASSERT_GT(holder.Pid(), 0);
+    const ChildProcess holder = HoldingSleep(held.SlavePath());
+    ASSERT_TRUE(holder.WaitUntilRunning("sleep", 10000));
     // We hold the master of idle: the far end of its slave, not a user.
     ASSERT_TRUE(idle.HoldSlave());
     std::vector<PortEntry> entries(3);

@@ -5,7 +5,6 @@
 
 #include "platform/open_failure.h"
 #include "tests/support/child_process.h"
-#include "tests/support/holding_process.h"
 #include "tests/support/sim_target_process.h"
 #include "tools/pty_pair.h"
 
@@ -53,8 +52,8 @@ TEST(TtyDeviceOpen, APortAnotherProcessHoldsIsRefusedButTheFarEndOfAPtyIsNoHolde
     PtyPair pty;
     ASSERT_TRUE(pty.IsOpen());
     {
-        const HoldingProcess holder(pty.SlavePath());
-        ASSERT_GT(holder.Pid(), 0);
+        const ChildProcess holder = HoldingSleep(pty.SlavePath());
+        ASSERT_TRUE(holder.WaitUntilRunning("sleep", 10000));
         EXPECT_TRUE(
             RefusedWith(TtyDevice::OpenExclusive(pty.SlavePath()),
                         pty.SlavePath() + ": in use by process " + std::to_string(holder.Pid()) + " (sleep)"))
