@@ -10,7 +10,8 @@
 namespace fwsend {
 
 // In use: a process holds the device's lock file, or has it open where this
-// user may look (all processes for root, the user's own otherwise). No
+// user may look (all processes for root, the user's own otherwise; the
+// holder of a pseudo-terminal's master is its far end, not a user). No
 // permission: this user may not both read and write it; then the group to
 // join, when the device's group (not root's) may, else its owner. Else free.
 // procRoot and lockFolder are /proc and /run/lock; tests may point them

@@ -6,6 +6,7 @@
 
 #include "tests/support/sim_target_process.h"
 #include "tests/support/upgrade_file.h"
+#include "tools/pty_pair.h"
 
 namespace fwsend {
 
@@ -91,6 +92,21 @@ TEST_F(CommandLineTest, PortHeldByAnotherRunIsReportedInUse) {
         << second.errors;
     EXPECT_NE(second.errors.find(" (fwsend)\n"), std::string::npos) << second.errors;
     EXPECT_EQ(second.status, kFailureStatus);
+}
+
+TEST_F(CommandLineTest, TheTerminalItRunsInIsRefusedAndNothingIsWrittenToIt) {
+    PtyPair terminal;  // we are the terminal's far end, as a terminal window is
+    ASSERT_TRUE(terminal.IsOpen());
+    const std::string& tty = terminal.SlavePath();
+    // Its standard input is that terminal, as after -COM/dev/tty or a typo
+    // that names one's own terminal.
+    const RunResult run = RunProgram({"/bin/sh", "-c", "exec \"$@\" <\"$0\"", tty, FWSEND_PATH,
+                                      "-F" + ExistingImage(), "-COM" + tty, "-115200"});
+    EXPECT_EQ(run.output,
+              Banner() + ConnectionLine("COM" + tty) + "Error: COM" + tty + " in use or does not exist.\n");
+    EXPECT_EQ(run.errors, "fwsend: " + tty + ": the terminal fwsend runs in, not a port\n");
+    EXPECT_EQ(run.status, kFailureStatus);
+    EXPECT_TRUE(terminal.Receive(1, std::chrono::milliseconds(200)).empty());
 }
 
 TEST_F(CommandLineTest, ValueOfNinetyNineCharactersIsKeptAndOneMoreIsRefused) {

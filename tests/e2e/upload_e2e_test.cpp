@@ -212,6 +212,21 @@ TEST_F(UploadTest, AClosedConsoleNeverStopsAnUpload) {
     EXPECT_EQ(target_.ReceivedBytes(), image);
 }
 
+TEST_F(UploadTest, ClosedStandardStreamsNeverBecomeThePort) {
+    // Started by a daemon with standard input and output closed: the
+    // upgrade file and the port would take their numbers.
+    StartTarget();
+    const Bytes image = MakeImage({30, 300, 3});
+    const RunResult run = RunProgram({"/bin/sh", "-c", "exec \"$@\" <&- >&-", "sh", FWSEND_PATH,
+                                      "-F" + WriteImage(image), target_.PortArgument(), "-115200"});
+    EXPECT_EQ(run.status, 0) << run.errors;
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), image);
+    EXPECT_NE(target_.StatsLine().find("received " + std::to_string(image.size()) + " bytes"),
+              std::string::npos)
+        << target_.StatsLine();
+}
+
 TEST_F(UploadTest, BadFilesAreRefusedBeforeThePortIsOpened) {
     StartTarget();
     Bytes cutShort = MakeImage({10, 10});  // the second frame starts at offset 12

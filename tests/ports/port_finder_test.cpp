@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/child_process.h"
 #include "tests/support/fake_sysfs.h"
 #include "tools/pty_pair.h"
 
@@ -133,19 +134,20 @@ TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
     fs::create_directories(lockFolder);
     // The holder named by the lock file is a live process: our parent.
     std::ofstream(lockFolder + "/" + LockFileName(locked.SlavePath())) << "      " << ::getppid() << "\n";
-    const int fd = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0);
+    const ChildProcess holder = HoldingSleep(held.SlavePath());
+    ASSERT_TRUE(holder.WaitUntilRunning("sleep", 10000));
+    // We hold the master of idle: the far end of its slave, not a user.
+    ASSERT_TRUE(idle.HoldSlave());
     std::vector<PortEntry> entries(3);
     entries[0].device = held.SlavePath();
     entries[1].device = locked.SlavePath();
     entries[2].device = idle.SlavePath();
 
     FindPortStates(entries, "/proc", lockFolder);
-    ::close(fd);
 
     EXPECT_EQ(entries[0].state, PortState::InUse);
-    EXPECT_EQ(entries[0].holderPid, static_cast<long>(::getpid()));
-    EXPECT_EQ(entries[0].holderName, "port_finder_tes");  // the kernel keeps 15 characters
+    EXPECT_EQ(entries[0].holderPid, holder.Pid());
+    EXPECT_EQ(entries[0].holderName, "sleep");
     EXPECT_EQ(entries[1].state, PortState::InUse);
     EXPECT_EQ(entries[1].holderPid, static_cast<long>(::getppid()));
     EXPECT_EQ(entries[2].state, PortState::Free);

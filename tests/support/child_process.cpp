@@ -178,6 +178,16 @@ int ChildProcess::Wait(int timeoutMs) {
 
 bool ChildProcess::Signal(int number) { return pid_ > 0 && kill(pid_, number) == 0; }
 
+bool ChildProcess::WaitUntilRunning(const std::string& program, int timeoutMs) const {
+    const double deadline = MonotonicSeconds() + timeoutMs / 1000.0;
+    const std::string comm = "/proc/" + std::to_string(pid_) + "/comm";
+    for (std::string name; MonotonicSeconds() < deadline; ::usleep(1000)) {
+        std::getline(std::ifstream(comm), name);
+        if (name == program) return true;
+    }
+    return false;
+}
+
 int ChildProcess::Stop(int graceMs) {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
@@ -185,6 +195,12 @@ int ChildProcess::Stop(int graceMs) {
     if (pid_ <= 0) return code;
     kill(pid_, SIGKILL);
     return Wait(10000);
+}
+
+ChildProcess HoldingSleep(const std::string& path, int more) {
+    std::string command = "exec sleep 600 <>\"$0\"";
+    for (int fd = 3; fd < 3 + more; ++fd) command += " " + std::to_string(fd) + "<>\"$0\"";
+    return ChildProcess::Spawn({"/bin/sh", "-c", command, path}, "", ChildProcess::Stdout::Discard);
 }
 
 RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
@@ -209,6 +225,18 @@ RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs) {
     std::ifstream errors(errorsPath, std::ios::binary);
     result.errors.assign(std::istreambuf_iterator<char>(errors), std::istreambuf_iterator<char>());
     return result;
+}
+
+int RunInChild(const std::function<int()>& body, unsigned timeoutSeconds) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        ::alarm(timeoutSeconds);
+        ::_exit(body());
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    return ExitCode(status);
 }
 
 }  // namespace fwsend

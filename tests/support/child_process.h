@@ -3,6 +3,7 @@
 // stdout through a pipe, exit status and CPU time by wait4, every
 // descriptor owned.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ public:
     ~ChildProcess();
 
     bool Running() const { return pid_ > 0; }
+    long Pid() const { return pid_; }
     int StdoutFd() const { return stdout_.Get(); }
 
     // Reads stdout until it has a line end or the time is up; the line without '\n'.
@@ -35,6 +37,9 @@ public:
     bool ReadToEnd(std::string& output, int timeoutMs);
     // Reads what stdout has until it contains text or the time is up.
     bool ReadUntil(const std::string& text, std::string& output, int timeoutMs);
+    // Until the child runs program (its name as the kernel keeps it, as
+    // once a shell has exec'd it); false at the timeout.
+    bool WaitUntilRunning(const std::string& program, int timeoutMs) const;
     // Reaps the child; its exit code, 128 + signal when killed, -1 if still running at the deadline.
     int Wait(int timeoutMs);
     // SIGTERM, a grace period, then SIGKILL; returns the exit code as Wait.
@@ -56,6 +61,11 @@ private:
     double cpuSeconds_ = 0;
 };
 
+// A `sleep` that holds path open, read-write, on descriptor 0 and on each
+// of descriptors 3 to 2 + more, as a terminal program (screen, cat, a
+// getty) holds a port without any lock: once WaitUntilRunning("sleep").
+ChildProcess HoldingSleep(const std::string& path, int more = 0);
+
 // A finished run of a program.
 struct RunResult {
     std::string output;  // all of stdout
@@ -68,5 +78,10 @@ struct RunResult {
 RunResult RunProgram(const std::vector<std::string>& argv, int timeoutMs = 30000);
 
 double MonotonicSeconds();
+
+// Runs body in a forked child of this process, which alarm() ends after
+// timeoutSeconds so that a hang fails the caller instead of stalling it;
+// body's result as the exit code, 128 + signal when killed.
+int RunInChild(const std::function<int()>& body, unsigned timeoutSeconds = 20);
 
 }  // namespace fwsend

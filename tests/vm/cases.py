@@ -90,6 +90,41 @@ def device_state(stand, link, since=0):
             "dtr": port.dtr, "rts": port.rts, "latency": port.latency}
 
 
+def usb_port(stand, link):
+    """The emulated USB channel behind link; None for QEMU's own devices,
+    which are watched through QEMU's trace."""
+    return None if link in ("uart", "ftdi") else stand.links[link].port
+
+
+def device_marks(stand, link):
+    """Where the device's record stands now, for what happens next."""
+    port = usb_port(stand, link)
+    return stand.machine.trace_mark(), (len(port.line_changes), len(port.bauds)) if port else (0, 0)
+
+
+def modem_line_writes(stand, link, marks):
+    """Every setting of DTR and RTS on the device since the marks."""
+    mark, (changes, _) = marks
+    port = usb_port(stand, link)
+    return port.line_changes[changes:] if port else device_state(stand, link, mark).get("mcr_writes", [])
+
+
+def programmed_rates(stand, link, marks):
+    """Every rate the device was programmed with since the marks. The UART
+    takes its divisor a byte at a time, passing through rates no one asked
+    for: of it only the last rate with even parity counts, which is
+    fwsend's (the port's own settings, put back at the end, have none)."""
+    mark, (_, bauds) = marks
+    port = usb_port(stand, link)
+    if port:
+        return port.bauds[bauds:]
+    if link == "uart":
+        held = uart_state(stand.machine.trace_since(mark)).get("baud")
+        return [held] if held is not None else []
+    return [int(line.replace(",", "").split()[-1]) for line in stand.machine.trace_since(mark)
+            if line.startswith("usb_serial_set_baud")]
+
+
 def start_in_background(stand, link, rate, verdict_delay_ms=150):
     """Starts an upload of the twenty-frame image that answers each frame
     after verdict_delay_ms, and returns once the first frame is accepted:
@@ -159,16 +194,22 @@ def case_settings_while_held(stand):
 
 def check_rates(stand, link):
     """Each rate either runs on the device within 3 %, or fwsend refuses the
-    open and says why."""
+    open and says why. Once fwsend has gone the device is back at the rate
+    it had before, so what it ran at is told from every rate it was
+    programmed with during the run: the one asked for, and the one it had."""
     problems = []
     for rate in RATES:
+        before = device_state(stand, link).get("baud") or 9600  # the drivers' default
+        marks = device_marks(stand, link)
         status, stdout, stderr, received = stand.upload(link, "-%d %s" % (rate, FW_ARGS[link]), "small")
-        held = device_state(stand, link).get("baud")
+        rates = programmed_rates(stand, link, marks)
+        ran = [r for r in rates if abs(r - rate) <= rate * 0.03]
+        other = [r for r in rates if r not in ran and abs(r - before) > before * 0.03]
         if status == 0:
             if received != IMAGES["small"]:
                 problems.append("%d: upload not byte-exact" % rate)
-            elif held is None or abs(held - rate) > rate * 0.03:
-                problems.append("%d: reported success, the device runs at %s" % (rate, held))
+            elif not ran or other:
+                problems.append("%d: reported success, the device was programmed with %s" % (rate, rates))
         elif IN_USE not in stdout or not stderr.strip():
             problems.append("%d: failed without saying why: %r %r" % (rate, stdout[-60:], stderr))
         else:
@@ -214,33 +255,78 @@ def case_latency_timer_restored(stand):
                   "the chip's latency timer was not restored")
 
 
+def case_held_port_refused(stand):
+    """A port that another program holds open without any lock, as screen,
+    cat or a getty do (a busybox sleep here), is refused, naming that
+    program, and fwsend never touches its modem lines."""
+    for link in ("uart", "ftdi", "dual-a"):
+        device = guest_tty(stand, link)
+        status, out = stand.machine.run(
+            "sleep 600 <>%s & p=$!; until [ \"$(readlink /proc/$p/fd/0)\" = %s ]; do sleep 0.05; done; echo $p"
+            % (device, device), 30)
+        check(status == 0, "%s: no process holds %s: %s" % (link, device, out))
+        holder = out.split()[-1]
+        try:
+            marks = device_marks(stand, link)
+            status, stdout, stderr, received = stand.upload(link, "-115200 " + FW_ARGS[link], "small")
+            writes = modem_line_writes(stand, link, marks)
+        finally:
+            stand.machine.run("kill %s; wait %s" % (holder, holder))
+        check(not writes, "%s: fwsend changed the modem lines of the held port: %s" % (link, writes))
+        check(not received, "%s: the target received %d bytes" % (link, len(received)))
+        check(status != 0 and IN_USE in stdout and "in use by process %s (sleep)" % holder in stderr,
+              "%s: %r %r" % (link, stdout[-100:], stderr))
+        stand.log("    %s refused: %s" % (link, stderr.strip()))
+
+
 def case_second_fwsend_refused(stand):
-    """A second fwsend on a port in use, as root and as an ordinary user:
-    refused with a reason, and the first upload's modem lines never change."""
+    """A second fwsend on a port in use, as root and as an ordinary user,
+    with and without a lock folder: refused with a reason, and the first
+    upload's modem lines never change."""
     stand.machine.run("chgrp dialout /dev/ttyS1 /dev/ttyUSB*; chmod 660 /dev/ttyS1 /dev/ttyUSB*")
-    for link in ("uart", "dual-a"):
-        # Time for two refused runs while the first upload goes on.
-        target = start_in_background(stand, link, 115200, verdict_delay_ms=400)
-        mark = stand.machine.trace_mark()
-        port = stand.links[link].port if link != "uart" else None
-        changes_before = len(port.line_changes) if port else 0
-        runs = {
-            "root": "fw -F/images/small.txt -115200 %s" % FW_ARGS[link],
-            "user": "su -s /bin/sh -c 'fwsend -F/images/small.txt -115200 %s >/tmp/out 2>/tmp/err' user; "
-                    "s=$?; cat /tmp/out; printf '\\n@@ERR\\n'; cat /tmp/err; [ $s = 0 ]" % FW_ARGS[link],
-        }
-        results = {who: stand.machine.run(command) for who, command in runs.items()}
-        if link == "uart":
-            pulses = uart_state(stand.machine.trace_since(mark)).get("mcr_writes", [])
-        else:
-            pulses = port.line_changes[changes_before:]
-        finish_background(stand, link, target)
-        for who, (status, out) in results.items():
-            stdout, _, stderr = out.partition("\n@@ERR\n")
-            check(status != 0 and IN_USE in stdout and stderr.strip(),
-                  "%s as %s: %r %r" % (link, who, stdout[-100:], stderr))
-            stand.log("    %s as %s refused: %s" % (link, who, stderr.strip()))
-        check(not pulses, "%s: the first upload's modem lines changed: %s" % (link, pulses))
+    for folder in ("/run/lock", None):
+        if folder is None:
+            stand.machine.run("mv /run/lock /run/lock.away")
+        try:
+            for link in ("uart", "dual-a"):
+                check_second_fwsend_refused(stand, link, folder)
+        finally:
+            if folder is None:
+                stand.machine.run("mv /run/lock.away /run/lock")
+
+
+def check_second_fwsend_refused(stand, link, folder):
+    # Time for two refused runs while the first upload goes on.
+    target = start_in_background(stand, link, 115200, verdict_delay_ms=400)
+    marks = device_marks(stand, link)
+    runs = {
+        "root": "fw -F/images/small.txt -115200 %s" % FW_ARGS[link],
+        "user": "su -s /bin/sh -c 'fwsend -F/images/small.txt -115200 %s >/tmp/out 2>/tmp/err' user; "
+                "s=$?; cat /tmp/out; printf '\\n@@ERR\\n'; cat /tmp/err; [ $s = 0 ]" % FW_ARGS[link],
+    }
+    results = {who: stand.machine.run(command) for who, command in runs.items()}
+    pulses = modem_line_writes(stand, link, marks)
+    finish_background(stand, link, target)
+    where = "with %s" % folder if folder else "without a lock folder"
+    check(not pulses, "%s %s: the first upload's modem lines changed: %s" % (link, where, pulses))
+    for who, (status, out) in results.items():
+        stdout, _, stderr = out.partition("\n@@ERR\n")
+        check(status != 0 and IN_USE in stdout and "(fwsend)" in stderr,
+              "%s as %s %s: %r %r" % (link, who, where, stdout[-100:], stderr))
+        stand.log("    %s as %s %s refused: %s" % (link, who, where, stderr.strip()))
+
+
+def case_port_left_as_found(stand):
+    """Once fwsend has gone, each port's terminal settings are as it found
+    them, not raw at the upload's rate: the kernel keeps them between
+    opens."""
+    for link in ("uart", "ftdi", "cp2102", "dual-a"):
+        device = guest_tty(stand, link)
+        _, before = stand.machine.run("stty -F %s -g" % device)
+        stand.expect_upload(link, "-57600 " + FW_ARGS[link], "small")
+        _, after = stand.machine.run("stty -F %s -g" % device)
+        check(after == before, "%s: %s before the run, %s after" % (link, before.strip(), after.strip()))
+        stand.log("    %s: %s before and after" % (link, before.strip()))
 
 
 def case_dual_channels(stand):
@@ -431,6 +517,8 @@ CASES = [
     case_rates_cp2102,
     case_rates_dual_ftdi,
     case_latency_timer_restored,
+    case_port_left_as_found,
+    case_held_port_refused,
     case_second_fwsend_refused,
     case_dual_channels,
     case_ports_lists_the_guest_devices,

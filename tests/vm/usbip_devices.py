@@ -46,6 +46,7 @@ class Port:
     def __init__(self, ep_in, ep_out):
         self.ep_in, self.ep_out = ep_in, ep_out
         self.baud = None
+        self.bauds = []          # every rate it was programmed with, in order
         self.framing = None
         self.flow = None
         self.dtr = False
@@ -138,6 +139,7 @@ class Cp2102(Device):
                 self.enabled = value == 1
             elif request == 0x1E and len(data) == 4:  # SET_BAUDRATE
                 port.baud = struct.unpack("<I", data)[0]
+                port.bauds.append(port.baud)
             elif request == 0x03:  # SET_LINE_CTL
                 self.line_ctl = value
                 stop = {0: "1", 1: "1.5", 2: "2"}.get(value & 0xF, "?")
@@ -216,6 +218,7 @@ class DualFtdi(Device):
                 port.flow = {0: "none", 1: "rtscts", 2: "dtrdsr", 4: "xonxoff"}.get(index >> 8, "?")
             elif request == 0x03:  # SET_BAUDRATE
                 port.baud = self.baud_of_divisor(value | (index >> 8) << 16)
+                port.bauds.append(port.baud)
             elif request == 0x04:  # SET_DATA
                 parity = "NOEMS"[(value >> 8) & 7] if (value >> 8) & 7 < 5 else "?"
                 stop = {0: "1", 1: "1.5", 2: "2"}.get((value >> 11) & 7, "?")

@@ -2,7 +2,9 @@
 
 #include "platform/interrupt.h"
 #include "platform/open_failure.h"
+#include "platform/posix/tty/device_holders.h"
 #include "platform/posix/tty/line_settings.h"
+#include "platform/posix/tty/own_terminal.h"
 #include "platform/posix/tty/poll_until.h"
 #include "platform/posix/tty/tty_driver.h"
 
@@ -10,6 +12,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
@@ -66,9 +69,34 @@ bool ChangeModemLineIfPresent(int fd, int line, bool on) {
 }  // namespace
 
 std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
+    // What the name leads to, looked at before anything is opened.
+    struct stat node {};
+    if (::stat(path.c_str(), &node) != 0) {
+        NoteOpenFailure(OpenFailureText(path, errno));
+        return std::nullopt;
+    }
+    if (!S_ISCHR(node.st_mode)) {
+        NoteOpenFailure(path + ": not a serial port");
+        return std::nullopt;
+    }
+    if (IsOwnTerminal(node.st_rdev)) {
+        NoteOpenFailure(path + ": the terminal fwsend runs in, not a port");
+        return std::nullopt;
+    }
+    // Another fwsend, found without any folder to write in.
+    auto claim = PortClaim::Take(node.st_rdev);
+    if (claim.Result() == PortClaim::Outcome::HeldByOther) {
+        NoteOpenFailure(path + ": in use by " + DescribeProcess(claim.Holder()));
+        return std::nullopt;
+    }
     auto lock = PortLock::Acquire(path);
     if (lock.Result() == PortLock::Outcome::HeldByOther) {
         NoteOpenFailure(path + ": in use by " + DescribeProcess(lock.Holder()));
+        return std::nullopt;
+    }
+    // Programs that hold a port without any lock.
+    if (const auto holder = FindDeviceHolder(node.st_rdev, static_cast<long>(::getpid()))) {
+        NoteOpenFailure(path + ": in use by " + DescribeProcess(*holder));
         return std::nullopt;
     }
     // Non-blocking: the open does not wait for carrier, and the reads and
@@ -78,7 +106,12 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
         NoteOpenFailure(errno == EBUSY ? path + ": in use by another program" : OpenFailureText(path, errno));
         return std::nullopt;
     }
-    TtyDevice device(fd, path, std::move(lock));
+    TtyDevice device(fd, path, std::move(claim), std::move(lock));
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || opened.st_rdev != node.st_rdev) {
+        NoteOpenFailure(path + ": the name led to another device while it was opened");
+        return std::nullopt;
+    }
     if (!::isatty(fd)) {
         NoteOpenFailure(path + ": not a serial port");
         return std::nullopt;
@@ -94,6 +127,7 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
         return std::nullopt;
     }
     device.exclusiveMode_ = true;
+    device.attributesToRestore_ = SaveTtyAttributes(fd);
     // The slack is the thread's, not the device's: set here, once per open,
     // it serves every wait on the device from the thread that opened it,
     // which is how the tool uses a port, rather than costing a call per wait.
@@ -104,9 +138,11 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
 TtyDevice::TtyDevice(TtyDevice&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       path_(std::move(other.path_)),
+      claim_(std::move(other.claim_)),
       lock_(std::move(other.lock_)),
       exclusiveMode_(std::exchange(other.exclusiveMode_, false)),
       lowLatencyToRestore_(std::exchange(other.lowLatencyToRestore_, std::nullopt)),
+      attributesToRestore_(std::exchange(other.attributesToRestore_, std::nullopt)),
       line_(other.line_) {}
 
 TtyDevice& TtyDevice::operator=(TtyDevice&& other) noexcept {
@@ -114,9 +150,11 @@ TtyDevice& TtyDevice::operator=(TtyDevice&& other) noexcept {
         Release();
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
+        claim_ = std::move(other.claim_);
         lock_ = std::move(other.lock_);
         exclusiveMode_ = std::exchange(other.exclusiveMode_, false);
         lowLatencyToRestore_ = std::exchange(other.lowLatencyToRestore_, std::nullopt);
+        attributesToRestore_ = std::exchange(other.attributesToRestore_, std::nullopt);
         line_ = other.line_;
     }
     return *this;
@@ -126,7 +164,9 @@ TtyDevice::~TtyDevice() { Release(); }
 
 void TtyDevice::Release() {
     if (fd_ < 0) return;
-    // The driver's mode outlives our descriptor: put back what we changed.
+    // The terminal's settings and the driver's mode outlive our descriptor:
+    // put back what we changed.
+    if (attributesToRestore_) RestoreTtyAttributes(fd_, *attributesToRestore_);
     if (lowLatencyToRestore_) SetLowLatency(fd_, *lowLatencyToRestore_);
     // The exclusive flag belongs to the terminal, not to our descriptor.
     if (exclusiveMode_) ::ioctl(fd_, TIOCNXCL);
@@ -134,7 +174,9 @@ void TtyDevice::Release() {
     fd_ = -1;
     exclusiveMode_ = false;
     lowLatencyToRestore_.reset();
+    attributesToRestore_.reset();
     lock_ = PortLock();
+    claim_ = PortClaim();
 }
 
 bool TtyDevice::ApplyLineSettings(const LineSettings& settings) {

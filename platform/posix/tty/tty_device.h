@@ -5,7 +5,9 @@
 // on a terminal device uses this; only the way the device is named differs.
 
 #include "platform/posix/tty/line_settings.h"
+#include "platform/posix/tty/port_claim.h"
 #include "platform/posix/tty/port_lock.h"
+#include "platform/posix/tty/tty_driver.h"
 
 #include <chrono>
 #include <cstddef>
@@ -29,10 +31,13 @@ struct ReadTiming {
 class TtyDevice {
 public:
     // Opens path read-write, without becoming its controlling terminal and
-    // closed on exec. Empty when the path is missing, is not a terminal or
-    // is held by another open (another process, or this one); the reason is
-    // noted for DescribeOpenFailure. The port's lock file is checked first,
-    // so that a port in use is not touched at all.
+    // closed on exec. Empty when the path is missing, is not a terminal, is
+    // the terminal this process runs in, or is held by another open (another
+    // process, or this one); the reason is noted for DescribeOpenFailure.
+    // Every opening of a tty raises DTR and RTS, which reset many boards, so
+    // a port in use is found out before it is touched: another fwsend's
+    // claim, a lock file, a process that has it open. When released, the
+    // terminal's settings are put back as they were found.
     static std::optional<TtyDevice> OpenExclusive(const std::string& path);
 
     TtyDevice(TtyDevice&& other) noexcept;
@@ -75,18 +80,20 @@ public:
     bool RequestLowLatency();
 
 private:
-    TtyDevice(int fd, std::string path, PortLock lock)
-        : fd_(fd), path_(std::move(path)), lock_(std::move(lock)) {}
+    TtyDevice(int fd, std::string path, PortClaim claim, PortLock lock)
+        : fd_(fd), path_(std::move(path)), claim_(std::move(claim)), lock_(std::move(lock)) {}
     std::chrono::milliseconds WireTime(std::size_t count) const;
     bool WaitUntilSent(std::optional<std::chrono::steady_clock::time_point> deadline);
     void Release();
 
     int fd_ = -1;
     std::string path_;
+    PortClaim claim_;
     PortLock lock_;
-    bool exclusiveMode_ = false;               // TIOCEXCL set by us, to be cleared on close
-    std::optional<bool> lowLatencyToRestore_;  // the driver's mode before we changed it
-    LineSettings line_;                        // as last applied
+    bool exclusiveMode_ = false;                             // TIOCEXCL set by us, to be cleared on close
+    std::optional<bool> lowLatencyToRestore_;                // the driver's mode before we changed it
+    std::optional<SavedTtyAttributes> attributesToRestore_;  // the terminal's settings as found
+    LineSettings line_;                                      // as last applied
 };
 
 }  // namespace fwsend::posix

@@ -27,4 +27,14 @@ std::optional<std::size_t> TransmitQueueBytes(int fd);
 std::optional<bool> LowLatency(int fd);
 bool SetLowLatency(int fd, bool on);
 
+// The terminal's whole state as the driver holds it (termios2 on Linux),
+// kept from the open to be put back at the close: a port is left as it was
+// found, not raw at the upload's rate.
+struct SavedTtyAttributes {
+    alignas(8) unsigned char bytes[128];
+};
+std::optional<SavedTtyAttributes> SaveTtyAttributes(int fd);
+// At once, not after the transmit queue has drained.
+bool RestoreTtyAttributes(int fd, const SavedTtyAttributes& saved);
+
 }  // namespace fwsend::posix

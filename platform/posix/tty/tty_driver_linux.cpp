@@ -10,6 +10,7 @@
 #include <asm/termbits.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <cstring>
 
 namespace fwsend::posix {
 
@@ -57,6 +58,22 @@ bool SetLowLatency(int fd, bool on) {
     else
         info.flags &= ~ASYNC_LOW_LATENCY;
     return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
+}
+
+static_assert(sizeof(termios2) <= sizeof(SavedTtyAttributes::bytes), "termios2 outgrew the saved record");
+
+std::optional<SavedTtyAttributes> SaveTtyAttributes(int fd) {
+    termios2 tio{};
+    if (::ioctl(fd, TCGETS2, &tio) != 0) return std::nullopt;
+    SavedTtyAttributes saved{};
+    std::memcpy(saved.bytes, &tio, sizeof tio);
+    return saved;
+}
+
+bool RestoreTtyAttributes(int fd, const SavedTtyAttributes& saved) {
+    termios2 tio{};
+    std::memcpy(&tio, saved.bytes, sizeof tio);
+    return ::ioctl(fd, TCSETS2, &tio) == 0;
 }
 
 }  // namespace fwsend::posix

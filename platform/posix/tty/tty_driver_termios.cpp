@@ -7,6 +7,7 @@
 
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <cstring>
 
 namespace fwsend::posix {
 
@@ -88,6 +89,22 @@ std::optional<std::size_t> TransmitQueueBytes(int fd) {
 std::optional<bool> LowLatency(int) { return std::nullopt; }
 
 bool SetLowLatency(int, bool) { return false; }
+
+static_assert(sizeof(termios) <= sizeof(SavedTtyAttributes::bytes), "termios outgrew the saved record");
+
+std::optional<SavedTtyAttributes> SaveTtyAttributes(int fd) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) return std::nullopt;
+    SavedTtyAttributes saved{};
+    std::memcpy(saved.bytes, &tio, sizeof tio);
+    return saved;
+}
+
+bool RestoreTtyAttributes(int fd, const SavedTtyAttributes& saved) {
+    termios tio{};
+    std::memcpy(&tio, saved.bytes, sizeof tio);
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
 
 }  // namespace fwsend::posix
 

@@ -29,4 +29,9 @@ bool SetLowLatency(int, bool on) {
     return true;
 }
 
+// The pseudo-terminal's own state is not what these tests look at.
+std::optional<SavedTtyAttributes> SaveTtyAttributes(int) { return std::nullopt; }
+
+bool RestoreTtyAttributes(int, const SavedTtyAttributes&) { return false; }
+
 }  // namespace fwsend::posix
