@@ -1,6 +1,7 @@
 // fwsend-ports: lists the serial devices that fwsend can open, each with the
 // option that names it.
 
+#include "platform/standard_streams.h"
 #include "ports/port_report.h"
 
 #ifdef _WIN32
@@ -42,6 +43,9 @@ std::vector<PortEntry> AttachedPorts() {
 
 int main(int argc, char** argv) {
     using namespace fwsend;
+    // A closed standard output would pass its number to the first folder
+    // the look opens, and the list would go nowhere, yet report success.
+    KeepStandardStreamsOpen();
     bool asJson = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--json") == 0) {
