@@ -28,9 +28,9 @@
 #include <unistd.h>
 
 #include "bench/bench_support.h"
+#include "platform/posix/unique_fd.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_target_process.h"
-#include "tools/unique_fd.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace fwsend {
 

@@ -9,7 +9,7 @@
 
 #include <sys/types.h>
 
-#include "tools/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace fwsend {
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "tools/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace fwsend::posix {
 

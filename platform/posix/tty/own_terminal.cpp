@@ -11,7 +11,7 @@
 #include <initializer_list>
 #include <optional>
 
-#include "tools/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace fwsend::posix {
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-#include "tools/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace fwsend::posix {
 
