@@ -45,7 +45,8 @@ struct RunResult {
 };
 
 RunResult RunWith(std::vector<const char*> args, bool openSucceeds = true,
-                  std::vector<std::vector<std::uint8_t>> replies = {}) {
+                  std::vector<std::vector<std::uint8_t>> replies = {},
+                  const std::string& openFailure = "/dev/ttyS6: Permission denied") {
     args.insert(args.begin(), "fwsend");
     RunResult result{};
     TransportFactory factory = [&](TransportType type) -> std::unique_ptr<Com> {
@@ -56,8 +57,7 @@ RunResult RunWith(std::vector<const char*> args, bool openSucceeds = true,
         com->replies.assign(replies.begin(), replies.end());
         return com;
     };
-    const RunServices services{factory, [] { return false; },
-                               [] { return std::string("/dev/ttyS6: Permission denied"); }};
+    const RunServices services{factory, [] { return false; }, [&] { return openFailure; }};
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     result.status = Run(static_cast<int>(args.size()), args.data(), services);
@@ -189,6 +189,12 @@ TEST(Run, FailedOpenNamesTheDeviceAndStops) {
     EXPECT_EQ(
         usb.output,
         kBanner + "Connection with CP2102-USB Device...\nError: Tarvo Link 300 in use or does not exist.\n");
+
+    // A product string in the reason is shown, never obeyed by the terminal.
+    RunResult shown = RunWith({f.c_str(), "-T1", "-DLink", "-9600"}, false, {},
+                              "no FTDI converter is described as \"Link\"; found \"Link\x1b[2J\r\"");
+    EXPECT_EQ(shown.errors,
+              "fwsend: no FTDI converter is described as \"Link\"; found \"Link\\x1b[2J\\x0d\"\n");
 }
 
 TEST(Run, ADirectoryIsNoSourceFile) {
