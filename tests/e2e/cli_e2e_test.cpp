@@ -72,6 +72,12 @@ TEST_F(CommandLineTest, PortThatDoesNotExistIsReported) {
                               "Error: COM/dev/nonexistent in use or does not exist.\n");
     EXPECT_EQ(run.errors, "fwsend: /dev/nonexistent: No such file or directory\n");
     EXPECT_EQ(run.status, kFailureStatus);
+
+    // A device that is not a terminal, and that every process holds (our
+    // standard input among them), is simply not a port.
+    const RunResult null = RunProgram({FWSEND_PATH, "-F" + ExistingImage(), "-COM/dev/null", "-115200"});
+    EXPECT_EQ(null.errors, "fwsend: /dev/null: not a serial port\n");
+    EXPECT_EQ(null.status, kFailureStatus);
 }
 
 TEST_F(CommandLineTest, PortHeldByAnotherRunIsReportedInUse) {

@@ -13,11 +13,14 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -37,6 +40,29 @@ constexpr auto kWriteAllowance = std::chrono::seconds(8);
 // How often a draining transmit queue is looked at, at most and at least.
 constexpr auto kLongestDrainPause = std::chrono::milliseconds(50);
 constexpr auto kShortestDrainPause = std::chrono::milliseconds(1);
+
+// Whether a character device belongs to one of the kernel's terminal
+// drivers, by their list of device numbers. Anything else (/dev/null, a
+// sound card) is not a port: it is refused before it is opened, and before
+// its holders are looked for, since every process may hold /dev/null. Where
+// the list cannot be read, the open itself tells.
+bool IsTerminalDevice(dev_t device) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> drivers(std::fopen("/proc/tty/drivers", "re"),
+                                                                  std::fclose);
+    if (!drivers) return true;
+    // "serial  /dev/ttyS  4  64-111  serial": name, node, major, minors, type.
+    char line[256];
+    while (std::fgets(line, sizeof line, drivers.get()) != nullptr) {
+        unsigned major = 0;
+        unsigned first = 0;
+        unsigned last = 0;
+        const int fields = std::sscanf(line, "%*s %*s %u %u-%u", &major, &first, &last);
+        if (fields < 2) continue;
+        if (fields == 2) last = first;
+        if (major == ::major(device) && ::minor(device) >= first && ::minor(device) <= last) return true;
+    }
+    return false;
+}
 
 std::string OpenFailureText(const std::string& path, int error) {
     std::string text = path + ": " + std::strerror(error);
@@ -75,7 +101,7 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
         NoteOpenFailure(OpenFailureText(path, errno));
         return std::nullopt;
     }
-    if (!S_ISCHR(node.st_mode)) {
+    if (!S_ISCHR(node.st_mode) || !IsTerminalDevice(node.st_rdev)) {
         NoteOpenFailure(path + ": not a serial port");
         return std::nullopt;
     }
