@@ -9,8 +9,24 @@ namespace {
 
 constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";
 
-// The length of the valid UTF-8 sequence at the start of text (shortest
-// form, no surrogates, at most U+10FFFF), or 0 when it does not start one.
+bool IsControl(std::string_view sequence) {
+    const auto lead = static_cast<std::uint8_t>(sequence[0]);
+    if (sequence.size() == 1) return lead < 0x20 || lead == 0x7F;
+    // U+0080 to U+009F: C2 80 to C2 9F.
+    return sequence.size() == 2 && lead == 0xC2 && static_cast<std::uint8_t>(sequence[1]) <= 0x9F;
+}
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+    for (const char c : bytes) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x",
+                      static_cast<unsigned>(static_cast<std::uint8_t>(c)));
+        out += escaped;
+    }
+}
+
+}  // namespace
+
 std::size_t Utf8SequenceLength(std::string_view text) {
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
     const std::uint8_t lead = byte(0);
@@ -37,24 +53,6 @@ std::size_t Utf8SequenceLength(std::string_view text) {
         if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
     return length;
 }
-
-bool IsControl(std::string_view sequence) {
-    const auto lead = static_cast<std::uint8_t>(sequence[0]);
-    if (sequence.size() == 1) return lead < 0x20 || lead == 0x7F;
-    // U+0080 to U+009F: C2 80 to C2 9F.
-    return sequence.size() == 2 && lead == 0xC2 && static_cast<std::uint8_t>(sequence[1]) <= 0x9F;
-}
-
-void AppendEscaped(std::string& out, std::string_view bytes) {
-    for (const char c : bytes) {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x",
-                      static_cast<unsigned>(static_cast<std::uint8_t>(c)));
-        out += escaped;
-    }
-}
-
-}  // namespace
 
 std::string PrintableText(std::string_view text) {
     std::string out;

@@ -5,6 +5,7 @@
 // UTF-8 character. What is shown must say what the device says, never do
 // what it says.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,11 @@ std::string PrintableText(std::string_view text);
 // The text as valid UTF-8: each byte that is not part of a valid sequence
 // becomes U+FFFD, so that a JSON reader takes it.
 std::string ValidUtf8(std::string_view text);
+
+// The length of the well-formed UTF-8 sequence at the start of text
+// (shortest form, no surrogates, at most U+10FFFF), or 0 when it starts
+// none: a stray continuation byte, an overlong form, a cut-off sequence.
+std::size_t Utf8SequenceLength(std::string_view text);
 
 // Whether the text would change under PrintableText.
 bool HoldsUnprintable(std::string_view text);
