@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages that building fwsend needs and that are
-# missing: cmake, a C++ compiler and make, and with --tests also GoogleTest
-# and GoogleMock. Nothing is installed when everything is there. As root it
+# missing: cmake, a C++ compiler, make and nlohmann/json, and with --tests
+# also GoogleTest and GoogleMock. Nothing is installed when everything is there. As root it
 # runs apt-get itself, otherwise through sudo when that exists; failing both
 # it prints the one command to run and exits with 1.
 #
@@ -11,6 +11,7 @@ missing=
 command -v cmake >/dev/null 2>&1 || missing="$missing cmake"
 command -v c++ >/dev/null 2>&1 || command -v g++ >/dev/null 2>&1 || missing="$missing g++"
 command -v make >/dev/null 2>&1 || missing="$missing make"
+[ -f /usr/include/nlohmann/json.hpp ] || missing="$missing nlohmann-json3-dev"
 if [ "${1-}" = "--tests" ]; then
     [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
     [ -f /usr/include/gmock/gmock.h ] || missing="$missing libgmock-dev"
