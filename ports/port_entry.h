@@ -30,6 +30,8 @@ struct PortEntry {
     std::string vendorId;   // a USB device's idVendor, 4 hex digits
     std::string productId;  // a USB device's idProduct
     std::string product;    // a USB device's product string
+    std::string serialNumber;  // a USB device's serial number string, when it has one
+    std::string byPathName;    // its /dev/serial/by-path/ name, when udev made one
     std::optional<DescribedLink> link;
     PortState state = PortState::Unknown;
     std::optional<long> holderPid;
