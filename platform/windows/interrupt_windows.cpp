@@ -9,9 +9,15 @@
 // to its timeout. An event that lands between two serial calls finds nothing
 // to cancel: the next call may wait its full timeout before the run sees the
 // flag.
+//
+// A parent that starts fwsend without a console (fwsend-gang does, so that
+// the console's Ctrl-C reaches it alone) interrupts it through an event
+// instead (platform/windows/interrupt_event.h), taken as a Ctrl-Break.
 
 #include "platform/interrupt.h"
 
+#include "platform/windows/interrupt_event.h"
+#include "platform/windows/unique_handle.h"
 #include "platform/windows/windows_api.h"
 
 #include <atomic>
@@ -59,11 +65,38 @@ BOOL WINAPI NoteInterrupt(DWORD event) {
     return TRUE;
 }
 
+VOID CALLBACK NoteParentInterrupt(PVOID, BOOLEAN) { NoteInterrupt(CTRL_BREAK_EVENT); }
+
+// The parent's interrupt event, watched by the system's thread pool for as
+// long as the process runs; none when no parent made one.
+class ParentInterruptWatch {
+public:
+    ParentInterruptWatch()
+        : event_(OpenEventA(SYNCHRONIZE, FALSE, InterruptEventName(GetCurrentProcessId()).c_str())) {
+        if (event_.Valid())
+            RegisterWaitForSingleObject(&wait_, event_.Get(), NoteParentInterrupt, nullptr, INFINITE,
+                                        WT_EXECUTEONLYONCE);
+    }
+    // Waits for a callback under way before the event goes.
+    ~ParentInterruptWatch() {
+        if (wait_) UnregisterWaitEx(wait_, INVALID_HANDLE_VALUE);
+    }
+    ParentInterruptWatch(const ParentInterruptWatch&) = delete;
+    ParentInterruptWatch& operator=(const ParentInterruptWatch&) = delete;
+
+private:
+    UniqueHandle event_;
+    HANDLE wait_ = nullptr;
+};
+
 }  // namespace
 
 void CatchInterrupts() {
     runThreadId.store(GetCurrentThreadId());
     SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+    // Beside the flag, the one other piece of state the interrupt needs:
+    // held until the process ends.
+    static ParentInterruptWatch parentInterrupt;
 }
 
 bool InterruptRequested() { return interruptArrived.load(); }
