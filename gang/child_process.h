@@ -3,8 +3,9 @@
 // standard error on pipes of their own and its standard input on the null
 // device, in a process group of its own, so that the terminal's Ctrl-C
 // reaches the gang alone and the gang passes exactly one interrupt on.
-// POSIX: fork/exec; Windows: CreateProcess. Reading, interrupting and
-// waiting may happen on different threads.
+// POSIX: fork/exec; Windows: CreateProcess, without a console, so that no
+// console event reaches the child but through the gang. Reading,
+// interrupting and waiting may happen on different threads.
 
 #include <memory>
 #include <string>
@@ -15,8 +16,9 @@ namespace fwsend::gang {
 // How a child ended.
 struct ChildEnd {
     bool exited = false;  // ended by exit(): status holds its code
-    int status = 0;       // the exit code as a parent sees it (0..255 on POSIX)
-    int signal = 0;       // not exited: the signal that ended it (POSIX)
+    int status = 0;       // the exit code as a parent sees it (0..255 on POSIX; on Windows
+                          // fwsend's -1 is 255 too); not exited, on Windows: the NTSTATUS
+    int signal = 0;       // not exited: the signal that ended it (POSIX); 9 after Kill() everywhere
 };
 
 class ChildProcess {
@@ -24,8 +26,7 @@ public:
     // Starts program with arguments (argv[0] not included). Null on failure,
     // with the reason in *error.
     static std::unique_ptr<ChildProcess> Start(const std::string& program,
-                                               const std::vector<std::string>& arguments,
-                                               std::string* error);
+                                               const std::vector<std::string>& arguments, std::string* error);
     virtual ~ChildProcess() = default;
 
     // Blocking reads of the child's standard output / standard error: the
@@ -34,7 +35,8 @@ public:
     virtual long ReadErrors(char* buffer, unsigned long size) = 0;
 
     // The interrupt fwsend ends on with "Failed: Interrupted." (SIGINT; on
-    // Windows CTRL_BREAK_EVENT to the child's group).
+    // Windows, where the child has no console, the event it watches:
+    // platform/windows/interrupt_event.h).
     virtual void Interrupt() = 0;
     // Ends it at once.
     virtual void Kill() = 0;
