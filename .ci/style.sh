@@ -23,13 +23,14 @@ clang-format --dry-run -Werror "${sources[@]}"
 echo "-- names (clang-tidy)"
 [ -f build/compile_commands.json ] || { echo "build/compile_commands.json is missing: build first"; exit 1; }
 # run-clang-tidy takes regular expressions; only our units in the database.
-run-clang-tidy -quiet -p build -j 2 "$PWD/(app|upload|transport|platform|ports|tools|tests|bench)/" \
+run-clang-tidy -quiet -p build -j 2 "$PWD/(app|upload|transport|platform|ports|gang|tools|tests|bench)/" \
   > build/clang-tidy.log 2>&1 || { grep -E "error:|warning:" build/clang-tidy.log | sort -u; exit 1; }
 
 # The Windows-only units, through MinGW's headers.
 [ -f build-windows/compile_commands.json ] || { echo "build-windows/compile_commands.json is missing"; exit 1; }
 mingw=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-windows_units=$(git ls-files 'platform/windows/*.cpp' 'ports/windows_*.cpp' 'ports/main.cpp' 'tests/wine/*.cpp')
+windows_units=$(git ls-files 'platform/windows/*.cpp' 'ports/windows_*.cpp' 'ports/main.cpp' 'tests/wine/*.cpp' \
+  'gang/*_windows.cpp' 'gang/windows_*.cpp' 'tests/gang/*.cpp')
 clang-tidy -quiet -p build-windows --extra-arg=--target=x86_64-w64-mingw32 --extra-arg=-nostdinc++ \
   --extra-arg=-isystem"$mingw/include/c++" --extra-arg=-isystem"$mingw/include/c++/x86_64-w64-mingw32" \
   --extra-arg=-isystem/usr/x86_64-w64-mingw32/include $windows_units > build-windows/clang-tidy.log 2>&1 ||
