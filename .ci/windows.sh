@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# CI, Windows part: cross-builds fwsend.exe and the tests with MinGW-w64, runs
-# the tests under wine, then the wine end-to-end uploads against the Linux
+# CI, Windows part: cross-builds fwsend.exe, fwsend-ports.exe, fwsend-gang.exe
+# and the tests with MinGW-w64, runs the tests under wine, then the wine
+# end-to-end uploads of fwsend.exe and of fwsend-gang.exe against the Linux
 # build's simulated target (build/, made by .ci/run before this).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,3 +41,4 @@ cmake --build build-windows -j2
 ctest --test-dir build-windows --output-on-failure --no-tests=error --timeout 120
 
 tests/wine/e2e.sh build build-windows
+tests/wine/gang_e2e.sh build build-windows

@@ -55,8 +55,11 @@ void CancelRunThreadWait() {
 
 BOOL WINAPI NoteInterrupt(DWORD event) {
     const bool again = interruptArrived.exchange(true);
-    // A second Ctrl-C ends the process, as it would have without this.
-    if (again && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) return FALSE;
+    // A second Ctrl-C ends the process at once, with the status Windows'
+    // own handler gives it. Ended here, not by that handler: wine's ends
+    // the process with status 0, a success to whoever started it.
+    if (again && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT))
+        TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     CancelRunThreadWait();
     // The process ends when this handler returns from these: give the run
     // the time to close the port first. Its own exit ends this thread sooner.
@@ -65,7 +68,10 @@ BOOL WINAPI NoteInterrupt(DWORD event) {
     return TRUE;
 }
 
-VOID CALLBACK NoteParentInterrupt(PVOID, BOOLEAN) { NoteInterrupt(CTRL_BREAK_EVENT); }
+// As a first Ctrl-Break; never a second one, which would end the process.
+VOID CALLBACK NoteParentInterrupt(PVOID, BOOLEAN) {
+    if (!interruptArrived.exchange(true)) CancelRunThreadWait();
+}
 
 // The parent's interrupt event, watched by the system's thread pool for as
 // long as the process runs; none when no parent made one.
