@@ -1,12 +1,8 @@
 // The child of the ChildProcess tests: runs the actions its arguments name,
-// in order:
-//   out TEXT, err TEXT   TEXT and a line end to standard output / error
-//   flood N              N numbered lines to each, taking turns
-//   args ARG...          each further argument as "[ARG]" on a line; ends
-//   wait                 "waiting", then until an interrupt arrives, caught
-//                        as fwsend catches it (at most 120 s): "interrupted"
-//   sleep MS             does nothing that long
-//   exit N               ends with status N
+// in order: "out TEXT" and "err TEXT" (a line to standard output / error),
+// "flood N" (N numbered lines to each, in turns), "args ARG..." (each
+// further argument as "[ARG]"), "wait" (until an interrupt, caught as
+// fwsend catches it, at most 120 s), "sleep MS", "exit N".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,23 +16,6 @@
 #include <io.h>
 #endif
 
-namespace {
-
-void Say(std::FILE* stream, const char* text) {
-    std::fprintf(stream, "%s\n", text);
-    std::fflush(stream);
-}
-
-void WaitForInterrupt() {
-    fwsend::CatchInterrupts();
-    Say(stdout, "waiting");
-    for (int i = 0; i < 12000 && !fwsend::InterruptRequested(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    Say(stdout, fwsend::InterruptRequested() ? "interrupted" : "no interrupt");
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
 #ifdef _WIN32
     // The bytes as written, not the C runtime's CR LF line ends.
@@ -45,24 +24,27 @@ int main(int argc, char** argv) {
 #endif
     for (int i = 1; i < argc; ++i) {
         const std::string action = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : "0";
         if (action == "args") {
             while (++i < argc) std::printf("[%s]\n", argv[i]);
-            return 0;
+        } else if (action == "wait") {
+            fwsend::CatchInterrupts();
+            std::printf("waiting\n");
+            std::fflush(stdout);
+            for (int wait = 0; wait < 12000 && !fwsend::InterruptRequested(); ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::printf(fwsend::InterruptRequested() ? "interrupted\n" : "no interrupt\n");
+        } else if (++i < argc) {
+            const char* value = argv[i];
+            if (action == "out") std::printf("%s\n", value);
+            if (action == "err") std::fprintf(stderr, "%s\n", value);
+            if (action == "exit") return std::atoi(value);
+            if (action == "sleep") std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(value)));
+            for (int line = 0; action == "flood" && line < std::atoi(value); ++line) {
+                std::printf("o%07d\n", line);
+                std::fprintf(stderr, "e%07d\n", line);
+            }
         }
-        if (action == "wait") {
-            WaitForInterrupt();
-            continue;
-        }
-        ++i;
-        if (action == "out") Say(stdout, value);
-        if (action == "err") Say(stderr, value);
-        if (action == "exit") return std::atoi(value);
-        if (action == "sleep") std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(value)));
-        for (int line = 0; action == "flood" && line < std::atoi(value); ++line) {
-            std::printf("o%07d\n", line);
-            std::fprintf(stderr, "e%07d\n", line);
-        }
+        std::fflush(stdout);
     }
     return 0;
 }
