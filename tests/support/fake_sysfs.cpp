@@ -76,6 +76,10 @@ void FakeSysfs::AddUsbDevice(const std::string& usbDevice, const std::optional<s
     if (product) WriteFile(dir + "/product", *product + "\n");
 }
 
+void FakeSysfs::AddSerialNumber(const std::string& usbDevice, const std::string& serial) {
+    WriteFile(UsbDeviceDir(usbDevice) + "/serial", serial + "\n");
+}
+
 void FakeSysfs::AddUnboundInterface(const std::string& usbDevice, unsigned interfaceNumber) {
     WriteFile(InterfaceDir(usbDevice, interfaceNumber) + "/bInterfaceNumber", HexByte(interfaceNumber));
 }
@@ -138,6 +142,12 @@ void FakeSysfs::AddDeviceNode(const std::string& ttyName) { WriteFile(Root() + "
 
 void FakeSysfs::LinkDeviceNode(const std::string& ttyName, const std::string& target) {
     fs::create_symlink(target, Root() + "/dev/" + ttyName);
+}
+
+void FakeSysfs::AddByPathLink(const std::string& name, const std::string& ttyName) {
+    const fs::path folder = Root() + "/dev/serial/by-path";
+    fs::create_directories(folder);
+    fs::create_symlink("../../" + ttyName, folder / name);
 }
 
 void FakeSysfs::AddClassEntry(const std::string& ttyName, const std::string& classDeviceDir) {
