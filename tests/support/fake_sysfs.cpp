@@ -55,6 +55,9 @@ FakeSysfs::FakeSysfs() {
     const std::string rootHub = SysfsRoot() + kUsbBus;
     WriteUsbDeviceAttributes(rootHub, "1d6b:0002", 1);
     WriteFile(rootHub + "/product", "xHCI Host Controller\n");
+    // The kernel gives a root hub its controller's name as serial number:
+    // a device without one must not take it.
+    WriteFile(rootHub + "/serial", "0000:00:14.0\n");
 }
 
 // "1-1.2" lives in the folder of its hub "1-1", which lives in the root hub's.
