@@ -112,17 +112,20 @@ TEST_F(SiLayerTest, NumbersTheBridgesInTheNaturalOrderOfTheirTtys) {
 
 bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
+// Whether a byte from far's end arrives through handle: the bridge opened is that one.
+bool Reaches(HANDLE handle, PtyPair& far) {
+    std::uint8_t byte = 0;
+    DWORD got = 0;
+    return Succeeded(SI_SetTimeouts(2000, 2000)) && far.Send({0x42}) &&
+           Succeeded(SI_Read(handle, &byte, 1, &got, nullptr)) && got == 1 && byte == 0x42;
+}
+
 // Each open says its own outcome, whatever the calls before it noted.
 TEST_F(SiLayerTest, AnOpenByDescriptionSaysWhyItFailedWhateverCameBefore) {
     Bridge byDescription, counted, held, beyond;
     byDescription.handle = OpenCp2102ByDescription("Target board", tree_.Roots());
     ASSERT_NE(byDescription.handle, INVALID_HANDLE_VALUE) << DescribeOpenFailure();
-    ASSERT_TRUE(second_.Send({0x42}));  // ttyUSB10's far end
-    ASSERT_TRUE(Succeeded(SI_SetTimeouts(2000, 2000)));
-    std::uint8_t byte = 0;
-    DWORD got = 0;
-    EXPECT_EQ(SI_Read(byDescription.handle, &byte, 1, &got, nullptr), SI_SUCCESS);
-    EXPECT_EQ(byte, 0x42);
+    EXPECT_TRUE(Reaches(byDescription.handle, second_));  // ttyUSB10
 
     EXPECT_EQ(OpenCp2102ByDescription("target board", tree_.Roots()), INVALID_HANDLE_VALUE);
     EXPECT_EQ(DescribeOpenFailure(),
@@ -155,12 +158,7 @@ TEST(SiTwinBridges, OnlyTheFirstOfOneDescriptionIsEverOpened) {
     Bridge taken, again, later;
     taken.handle = OpenCp2102ByDescription("Twin", tree.Roots());
     ASSERT_NE(taken.handle, INVALID_HANDLE_VALUE) << DescribeOpenFailure();
-    ASSERT_TRUE(first.Send({0x11}));  // ttyUSB0 is the first
-    ASSERT_TRUE(Succeeded(SI_SetTimeouts(2000, 2000)));
-    std::uint8_t byte = 0;
-    DWORD got = 0;
-    EXPECT_EQ(SI_Read(taken.handle, &byte, 1, &got, nullptr), SI_SUCCESS);
-    EXPECT_EQ(got, 1u);
+    EXPECT_TRUE(Reaches(taken.handle, first));  // ttyUSB0, the first in natural order
 
     // Held, the first is not passed over for the free second one.
     again.handle = OpenCp2102ByDescription("Twin", tree.Roots());
