@@ -117,9 +117,16 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
         if (error) *error = std::string("no pipe: ") + std::strerror(errno);
         return nullptr;
     }
+    // Opened here, so that a failure is told as what it is, not as the
+    // program's.
+    const UniqueFd nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!nothing.Valid()) {
+        if (error) *error = std::string("/dev/null: ") + std::strerror(errno);
+        return nullptr;
+    }
 
     SpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, nothing.Get(), STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&setup.actions, outputWrite.Get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&setup.actions, errorsWrite.Get(), STDERR_FILENO);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
