@@ -86,12 +86,11 @@ TEST_F(TerminalTest, LinesAreRedrawnInPlaceColouredAndCtrlCEndsEveryBoardOnItsOw
     const std::string missing = scratch_.File("unplugged");
     StartPane("", {std::string("-F") + FWSEND_SAMPLE_IMAGE, "-9600", slow.PortArgument(), "-COM" + missing});
     ASSERT_TRUE(ScreenShows("%  resends 0  running")) << Screen();
-    ASSERT_TRUE(ScreenShows("]  1")) << Screen();  // at least 10 %: many redraws behind it
+    ASSERT_TRUE(ScreenShows("[##")) << Screen();  // at least 10 %: many redraws behind it
     const std::string running = Screen();
     // One line per board however often it was redrawn, and the summary below.
     EXPECT_EQ(LinesHolding(running, slow.PortArgument()), 1) << running;
     EXPECT_EQ(LinesHolding(running, "-COM" + missing), 1) << running;
-    EXPECT_NE(running.find("[##"), std::string::npos) << running;
     // Cut to the pane's width, 119 columns.
     EXPECT_NE(running.find("\x1b[31mfailed: Error: COM" + missing.substr(0, 20)), std::string::npos)
         << running;
