@@ -113,32 +113,37 @@ TEST_F(GangTest, ARoundOfMixedOutcomesGivesEachBoardItsLineRecordAndTheStatus) {
 }
 
 TEST_F(GangTest, AnInterruptReachesEveryChildOnceAndIsWaitedFor) {
-    // At 9600 baud the sample takes about 14 s: caught mid-upload.
-    SimTarget& first = Target({"--pace", "9600"});
-    SimTarget& second = Target({"--pace", "9600"});
-    ChildProcess gang = ChildProcess::Spawn({FWSEND_GANG_PATH, kImageOption, "-9600", first.PortArgument(),
-                                             second.PortArgument(), "--report", Report()});
-    std::string output;
-    ASSERT_TRUE(gang.ReadUntil(" 25%\n", output, 30000)) << output;
-    ASSERT_TRUE(gang.Signal(SIGINT));
-    const double interrupted = MonotonicSeconds();
-    gang.ReadToEnd(output, 30000);
-    EXPECT_EQ(gang.Wait(30000), 1);
-    EXPECT_LT(MonotonicSeconds() - interrupted, 10.0);
-    // One SIGINT each: a second would have ended fwsend without its own line.
-    for (const SimTarget* target : {&first, &second})
-        EXPECT_NE(output.find(" " + target->PortArgument() + " failed: Failed: Interrupted.\n"),
-                  std::string::npos)
-            << output;
-    const auto records = ReportRecords(Report());
-    ASSERT_EQ(records.size(), 3u);
-    for (const std::string slot : {"1", "2"}) {
-        const nlohmann::json board = BoardRecordOf(records, slot);
-        EXPECT_EQ(board["message"], "Failed: Interrupted.");
-        EXPECT_EQ(board["exit_status"], 255);
-        EXPECT_GT(board["sends"].get<int>(), 0);
+    // Ctrl-C, a termination request, a closed terminal.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // At 9600 baud the sample takes about 14 s: caught mid-upload.
+        SimTarget& first = Target({"--pace", "9600"});
+        SimTarget& second = Target({"--pace", "9600"});
+        const std::string report = scratch_.File("report" + std::to_string(signal) + ".jsonl");
+        ChildProcess gang =
+            ChildProcess::Spawn({FWSEND_GANG_PATH, kImageOption, "-9600", first.PortArgument(),
+                                 second.PortArgument(), "--report", report});
+        std::string output;
+        ASSERT_TRUE(gang.ReadUntil(" 25%\n", output, 30000)) << output;
+        ASSERT_TRUE(gang.Signal(signal));
+        const double interrupted = MonotonicSeconds();
+        gang.ReadToEnd(output, 30000);
+        EXPECT_EQ(gang.Wait(30000), 1) << signal;
+        EXPECT_LT(MonotonicSeconds() - interrupted, 10.0);
+        // One SIGINT each: a second would have ended fwsend without its own line.
+        for (const SimTarget* target : {&first, &second})
+            EXPECT_NE(output.find(" " + target->PortArgument() + " failed: Failed: Interrupted.\n"),
+                      std::string::npos)
+                << output;
+        const auto records = ReportRecords(report);
+        ASSERT_EQ(records.size(), 3u);
+        for (const std::string slot : {"1", "2"}) {
+            const nlohmann::json board = BoardRecordOf(records, slot);
+            EXPECT_EQ(board["message"], "Failed: Interrupted.");
+            EXPECT_EQ(board["exit_status"], 255);
+            EXPECT_GT(board["sends"].get<int>(), 0);
+        }
+        EXPECT_EQ(records.back()["interrupted"], true);
     }
-    EXPECT_EQ(records.back()["interrupted"], true);
 }
 
 TEST_F(GangTest, ABadFileTouchesNoBoard) {
@@ -236,6 +241,24 @@ TEST_F(StandInTest, AChildThatDiesOrWillNotEndIsAFailedBoardAndNeverHangsTheGang
     EXPECT_EQ(deaf["reason"],
               "did not end within 20 s of its interrupt, killed; killed by signal 9 (SIGKILL)");
     EXPECT_GE(deaf["seconds"].get<double>(), 20.0);
+}
+
+TEST_F(StandInTest, RunsTheFwsendBesideItElseTheOneOnPath) {
+    const std::string alone = scratch_.File("alone");
+    std::filesystem::create_directory(alone);
+    std::filesystem::copy_file(gang_, alone + "/fwsend-gang");
+    const auto run = [&](const std::string& path) {
+        return RunProgram({"/usr/bin/env", "PATH=" + path, alone + "/fwsend-gang", kImageOption, "-115200",
+                           "-COM" + scratch_.File("quiet")});
+    };
+    const RunResult none = run("/nonexistent:relative");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.errors, "fwsend-gang: no fwsend to run: none beside fwsend-gang, none on PATH\n");
+    const RunResult onPath = run("/nonexistent:" + scratch_.Path());
+    EXPECT_EQ(onPath.status, 1);
+    EXPECT_NE(onPath.output.find("failed: fwsend ended with status 0 but did not report the target updated"),
+              std::string::npos)
+        << onPath.output;
 }
 
 TEST_F(GangTest, RepeatStartsASlotWhoseDeviceCameBackAndTheOthersOnEnter) {
