@@ -92,8 +92,10 @@ void Station::StartRound(const std::vector<std::size_t>& slots) {
         DeviceLocation location =
             round.summary.round == 1 ? plan_.locations[i] : LocateBoardDevice(board.device, ports);
         Slot& slot = slots_[i];
+        // A device missing now is away already: its slot waits for it to come.
+        slot.awaySinceStart = !location.present;
+        if (!location.present) slot.presentLooks = 0;
         slot.run = std::make_unique<BoardRun>(round.summary.round, image_.frameSizes, std::move(location));
-        slot.awaySinceStart = false;
         display_.BoardStarted(i, View(i));
         if (!slot.run->Start(plan_.program, plan_.arguments[i], i, events_)) BoardEnded(i);
     }
