@@ -39,7 +39,8 @@ void LogDisplay::BoardEnded(std::size_t, const SlotView& slot) {
     std::string text = EndText(slot);
     const SendCount& count = slot.count;
     if (slot.state == SlotState::Done && count.resends > 0)
-        text += ", " + std::to_string(count.resends) + (count.exact ? "" : "+") + " resends";
+        text += ", " + std::to_string(count.resends) + (count.exact ? "" : "+") +
+                (count.resends == 1 && count.exact ? " resend" : " resends");
     BoardLine(slot, text);
 }
 
