@@ -207,7 +207,7 @@ protected:
                            "case \"$1\" in\n"
                            "*/killed) echo 'Target updated successfully.'; kill -KILL $$ ;;\n"
                            "*/quiet) exit 0 ;;\n"
-                           "*/deaf) trap '' INT; echo deaf; exec sleep 120 ;;\n"
+                           "*/deaf) trap '' INT; : >\"${1#-COM}.ready\"; exec sleep 120 ;;\n"
                            "esac\n");
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         for (const char* device : {"killed", "quiet", "deaf"}) scratch_.Write(device, "");
@@ -224,6 +224,11 @@ TEST_F(StandInTest, AChildThatDiesOrWillNotEndIsAFailedBoardAndNeverHangsTheGang
         return output.find(text) != std::string::npos || gang.ReadUntil(text, output, 20000);
     };
     ASSERT_TRUE(seen("/killed failed: ") && seen("/quiet failed: ")) << output;
+    // The deaf one ignores interrupts from here on.
+    for (int waited = 0; waited < 20000 && !std::filesystem::exists(scratch_.File("deaf.ready"));
+         waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(std::filesystem::exists(scratch_.File("deaf.ready")));
     ASSERT_TRUE(gang.Signal(SIGINT));
     // The deaf one is given its grace of 20 s, then killed.
     EXPECT_TRUE(gang.ReadToEnd(output, 60000)) << output;
