@@ -23,7 +23,7 @@ clang-format --dry-run -Werror "${sources[@]}"
 echo "-- names (clang-tidy)"
 [ -f build/compile_commands.json ] || { echo "build/compile_commands.json is missing: build first"; exit 1; }
 # run-clang-tidy takes regular expressions; only our units in the database.
-run-clang-tidy -quiet -p build -j 2 "$PWD/(app|upload|transport|platform|ports|tools|tests|bench)/" \
+run-clang-tidy -quiet -p build -j 2 "$PWD/(app|upload|transport|platform|ports|gang|tools|tests|bench)/" \
   > build/clang-tidy.log 2>&1 || { grep -E "error:|warning:" build/clang-tidy.log | sort -u; exit 1; }
 
 # The Windows-only units, through MinGW's headers.

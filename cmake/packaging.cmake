@@ -3,6 +3,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS fwsend fwsend-ports RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET fwsend-gang)
+  install(TARGETS fwsend-gang RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 if(WIN32)
   return()
 endif()

@@ -24,8 +24,7 @@ public:
     // Starts program with arguments (argv[0] not included). Null on failure,
     // with the reason in *error.
     static std::unique_ptr<ChildProcess> Start(const std::string& program,
-                                               const std::vector<std::string>& arguments,
-                                               std::string* error);
+                                               const std::vector<std::string>& arguments, std::string* error);
     virtual ~ChildProcess() = default;
 
     // Blocking reads of the child's standard output / standard error: the
