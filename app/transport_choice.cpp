@@ -1,5 +1,6 @@
 #include "app/transport_choice.h"
 
+#include <cstddef>
 #include <iterator>
 
 #include "app/run_options.h"
@@ -17,10 +18,24 @@ std::unique_ptr<Com> Create() {
 }
 
 constexpr TransportChoice kTransportChoices[] = {
-    {0, "Com-Port", "Connection with Serial Com-Port %s...\n", true, Create<ComPort>},
-    {1, "FTDI-Device", "Connection with FTDI-USB Device...\n", false, Create<ComFTDI>},
-    {2, "CP2102-Device", "Connection with CP2102-USB Device...\n", false, Create<ComCP2102>},
+    {0, TransportMedium::ComPort, "Com-Port", "Connection with Serial Com-Port %s...\n", true,
+     Create<ComPort>},
+    {1, TransportMedium::Ftdi, "FTDI-Device", "Connection with FTDI-USB Device...\n", false, Create<ComFTDI>},
+    {2, TransportMedium::Cp2102, "CP2102-Device", "Connection with CP2102-USB Device...\n", false,
+     Create<ComCP2102>},
 };
+
+constexpr std::size_t kRowCount = std::size(kTransportChoices);
+
+// kRowCount when the medium has no row.
+constexpr std::size_t RowOf(TransportMedium medium) {
+    std::size_t row = 0;
+    while (row < kRowCount && kTransportChoices[row].medium != medium) ++row;
+    return row;
+}
+static_assert(RowOf(TransportMedium::ComPort) < kRowCount && RowOf(TransportMedium::Ftdi) < kRowCount &&
+                  RowOf(TransportMedium::Cp2102) < kRowCount,
+              "every medium has its -T value");
 
 }  // namespace
 
@@ -38,6 +53,8 @@ const char* SummaryName(TransportType type) {
 const char* DeviceNameFor(const TransportChoice& choice, const RunOptions& options) {
     return choice.namedByComPort ? options.comPortName : options.usbDeviceName;
 }
+
+TransportType TransportTypeOf(TransportMedium medium) { return kTransportChoices[RowOf(medium)].type; }
 
 std::unique_ptr<Com> CreateTransport(TransportType type) {
     const TransportChoice* choice = FindTransportChoice(type);

@@ -11,8 +11,12 @@ namespace fwsend {
 
 struct RunOptions;
 
+// The kinds of link a -T value chooses between.
+enum class TransportMedium { ComPort, Ftdi, Cp2102 };
+
 struct TransportChoice {
     TransportType type;
+    TransportMedium medium;
     const char* summaryName;
     const char* connectionFormat;  // printf format; takes the COM port name
     bool namedByComPort;           // the device is -COM's value, else -D's
@@ -28,6 +32,9 @@ const char* SummaryName(TransportType type);
 
 // The name the chosen transport opens and reports.
 const char* DeviceNameFor(const TransportChoice& choice, const RunOptions& options);
+
+// The -T value that chooses this medium: what the port finder offers.
+TransportType TransportTypeOf(TransportMedium medium);
 
 // The (closed) transport of an offered type; null for any other.
 std::unique_ptr<Com> CreateTransport(TransportType type);

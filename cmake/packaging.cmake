@@ -2,8 +2,10 @@
 # `cpack -G DEB` makes of it: fwsend_<version>_<arch>.deb.
 include(GNUInstallDirs)
 
-# fwsend-gang runs the fwsend that lies beside it: all three go to one folder.
-install(TARGETS fwsend fwsend-ports fwsend-gang RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS fwsend fwsend-ports RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET fwsend-gang)
+  install(TARGETS fwsend-gang RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 if(WIN32)
   return()
 endif()

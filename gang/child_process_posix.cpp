@@ -36,7 +36,7 @@ public:
     // Never left running behind the gang.
     ~PosixChild() override {
         if (reaped_) return;
-        ::kill(pid_, SIGKILL);
+        ::kill(-pid_, SIGKILL);
         while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {}
     }
 
@@ -47,8 +47,11 @@ public:
         return ReadRetrying(errors_.Get(), buffer, size);
     }
 
-    void Interrupt() override { Send(SIGINT); }
-    void Kill() override { Send(SIGKILL); }
+    // fwsend itself, once: a second SIGINT would end it at once, without
+    // its "Failed: Interrupted.".
+    void Interrupt() override { Send(pid_, SIGINT); }
+    // The whole group: anything the child started would keep its pipes open.
+    void Kill() override { Send(-pid_, SIGKILL); }
 
     ChildEnd Wait() override {
         // Waits without reaping, so that a signal sent meanwhile from another
@@ -67,9 +70,10 @@ public:
     }
 
 private:
-    void Send(int signal) {
+    // While the child is not reaped, its number (and its group's) is its own.
+    void Send(pid_t target, int signal) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (!reaped_) ::kill(pid_, signal);
+        if (!reaped_) ::kill(target, signal);
     }
 
     const pid_t pid_;
@@ -113,11 +117,23 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
         if (error) *error = std::string("no pipe: ") + std::strerror(errno);
         return nullptr;
     }
+    // Opened here, so that a failure is told as what it is, not as the
+    // program's.
+    const UniqueFd nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!nothing.Valid()) {
+        if (error) *error = std::string("/dev/null: ") + std::strerror(errno);
+        return nullptr;
+    }
 
     SpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, nothing.Get(), STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&setup.actions, outputWrite.Get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&setup.actions, errorsWrite.Get(), STDERR_FILENO);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
+    // Ours are close-on-exec; this also keeps from fwsend whatever the
+    // gang's own parent left open to it.
+    posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
+#endif
 
     // A process group of its own: the terminal's Ctrl-C reaches the gang
     // alone, which passes exactly one interrupt on. The gang's own signal

@@ -19,12 +19,6 @@ bool ColourWanted() {
     return noColour == nullptr || noColour[0] == '\0';
 }
 
-std::string Resends(const SendCount& count) {
-    if (count.resends == 0) return {};
-    return ", " + std::to_string(count.resends) + (count.exact ? "" : "+") +
-           (count.resends == 1 && count.exact ? " resend" : " resends");
-}
-
 }  // namespace
 
 std::string SlotsSummary(const std::vector<SlotView>& slots) {
@@ -43,7 +37,7 @@ std::string EndText(const SlotView& slot) {
     if (slot.state == SlotState::Done) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", slot.seconds);
-        return "done " + std::string(seconds) + Resends(slot.count);
+        return "done " + std::string(seconds);
     }
     if (slot.state != SlotState::Failed) return {};
     std::string text = "failed: " + PrintableText(slot.message);

@@ -49,7 +49,7 @@ public:
 std::string SlotsSummary(const std::vector<SlotView>& slots);
 
 // "failed: Failed: Target is not responding. (fwsend: frame 12 ...)", or
-// "done 12.3 s" with the resends when there were some; all shown safely.
+// "done 12.3 s"; device text in it shown safely.
 std::string EndText(const SlotView& slot);
 
 // The terminal display where standard output is a terminal tall enough for

@@ -35,7 +35,14 @@ void LogDisplay::BoardMoved(std::size_t index, const SlotView& slot) {
     BoardLine(slot, std::to_string(slot.percent) + "%");
 }
 
-void LogDisplay::BoardEnded(std::size_t, const SlotView& slot) { BoardLine(slot, EndText(slot)); }
+void LogDisplay::BoardEnded(std::size_t, const SlotView& slot) {
+    std::string text = EndText(slot);
+    const SendCount& count = slot.count;
+    if (slot.state == SlotState::Done && count.resends > 0)
+        text += ", " + std::to_string(count.resends) + (count.exact ? "" : "+") +
+                (count.resends == 1 && count.exact ? " resend" : " resends");
+    BoardLine(slot, text);
+}
 
 void LogDisplay::RoundEnded(const RoundSummary& round) {
     std::string text = "round " + std::to_string(round.round) + ": " + std::to_string(round.boards) +
@@ -45,7 +52,9 @@ void LogDisplay::RoundEnded(const RoundSummary& round) {
     Line(text);
 }
 
-void LogDisplay::StationWaits(const std::string& what) { Line(what); }
+void LogDisplay::StationWaits(const std::string& what) {
+    if (!what.empty()) Line(what);
+}
 
 void LogDisplay::Notice(const std::string& text) {
     std::fflush(stdout);

@@ -11,19 +11,21 @@ namespace fwsend::gang {
 namespace {
 
 // Keys in the order written, for a reader of the file.
-using json = nlohmann::ordered_json;
+using Json = nlohmann::ordered_json;
 
-json TextOrNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
+Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
 
 template <typename Number>
-json NumberOrNull(const std::optional<Number>& number) {
-    return number ? json(*number) : json(nullptr);
+Json NumberOrNull(const std::optional<Number>& number) {
+    return number ? Json(*number) : Json(nullptr);
 }
 
 // Milliseconds are all a second's count needs here.
 double Rounded(double seconds) { return std::round(seconds * 1000) / 1000; }
 
-std::string Line(const json& record) { return record.dump(-1, ' ', false, json::error_handler_t::replace); }
+std::string Line(const Json& record) {
+    return record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
 }  // namespace
 
@@ -31,14 +33,14 @@ std::string BoardRecord(const Board& board, const BoardRun& run, const ImageFact
     const DeviceLocation& location = run.Location();
     const BoardOutcome& outcome = run.Outcome();
     const SendCount count = run.Count();
-    json record = json::object();
+    Json record = Json::object();
     record["record"] = "board";
     record["round"] = run.Round();
     record["slot"] = board.slot;
     record["options"] = OptionsText(board.options);
     record["device"] = TextOrNull(location.path);
-    record["usb_id"] = location.entry ? TextOrNull(UsbIdsOf(*location.entry)) : json(nullptr);
-    record["usb_serial"] = location.entry ? TextOrNull(location.entry->serialNumber) : json(nullptr);
+    record["usb_id"] = location.entry ? TextOrNull(UsbIdsOf(*location.entry)) : Json(nullptr);
+    record["usb_serial"] = location.entry ? TextOrNull(location.entry->serialNumber) : Json(nullptr);
     record["image"] = image.file;
     record["image_size"] = image.fileBytes;
     record["image_frames"] = image.frameSizes.size();
@@ -58,7 +60,7 @@ std::string BoardRecord(const Board& board, const BoardRun& run, const ImageFact
 }
 
 std::string RoundRecord(const RoundSummary& round, const ImageFacts& image) {
-    json record = json::object();
+    Json record = Json::object();
     record["record"] = "round";
     record["round"] = round.round;
     record["start"] = UtcText(round.start, true);

@@ -38,7 +38,7 @@ int Station::Run() {
     if (InterruptRequested()) return 1;
     std::vector<std::size_t> all(slots_.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-    StartRound(all, nullptr);
+    StartRound(all);
     if (plan_.repeat) StartInputReader();
 
     Clock::time_point nextLook = Clock::now() + kDeviceLookInterval;
@@ -72,14 +72,12 @@ int Station::Run() {
     return reportFailed_ ? 1 : status_;
 }
 
-void Station::StartRound(const std::vector<std::size_t>& slots, const std::vector<PortEntry>* ports) {
-    std::vector<PortEntry> attached;
-    if (!ports) {
-        const bool described = std::any_of(slots.begin(), slots.end(), [this](std::size_t i) {
-            return !NamedByComPort(plan_.boards[i].device);
-        });
-        if (described) attached = AttachedPorts(false);
-    }
+void Station::StartRound(const std::vector<std::size_t>& slots) {
+    // The first round takes the devices as found before it; a later one
+    // looks again: a board plugged in since may be another device, with
+    // another serial number.
+    const std::vector<PortEntry> ports =
+        roundsStarted_ == 0 ? std::vector<PortEntry>() : AttachedPorts(false);
     Round round;
     round.summary.round = ++roundsStarted_;
     round.summary.start = std::chrono::system_clock::now();
@@ -91,14 +89,13 @@ void Station::StartRound(const std::vector<std::size_t>& slots, const std::vecto
 
     for (const std::size_t i : slots) {
         const Board& board = plan_.boards[i];
-        // The first round takes the devices as found before it; a later one
-        // looks again: a board plugged in since may be another device.
-        DeviceLocation location = roundsStarted_ == 1
-                                      ? plan_.locations[i]
-                                      : LocateBoardDevice(board.device, ports ? *ports : attached);
+        DeviceLocation location =
+            round.summary.round == 1 ? plan_.locations[i] : LocateBoardDevice(board.device, ports);
         Slot& slot = slots_[i];
+        // A device missing now is away already: its slot waits for it to come.
+        slot.awaySinceStart = !location.present;
+        if (!location.present) slot.presentLooks = 0;
         slot.run = std::make_unique<BoardRun>(round.summary.round, image_.frameSizes, std::move(location));
-        slot.awaySinceStart = false;
         display_.BoardStarted(i, View(i));
         if (!slot.run->Start(plan_.program, plan_.arguments[i], i, events_)) BoardEnded(i);
     }
@@ -162,14 +159,14 @@ void Station::LookAtDevices() {
         if (!Running(i) && slot.awaySinceStart && slot.presentLooks >= kLooksBeforeStart)
             returned.push_back(i);
     }
-    if (!returned.empty()) StartRound(returned, &ports);
+    if (!returned.empty()) StartRound(returned);
 }
 
 void Station::StartWaitingSlots() {
     std::vector<std::size_t> waiting;
     for (std::size_t i = 0; i < slots_.size(); ++i)
         if (!Running(i) && !slots_[i].awaySinceStart) waiting.push_back(i);
-    if (!waiting.empty()) StartRound(waiting, nullptr);
+    if (!waiting.empty()) StartRound(waiting);
 }
 
 void Station::StartInputReader() {

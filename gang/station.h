@@ -54,7 +54,7 @@ private:
         int presentLooks = 0;           // looks in a row that found its device
     };
 
-    void StartRound(const std::vector<std::size_t>& slots, const std::vector<PortEntry>* ports);
+    void StartRound(const std::vector<std::size_t>& slots);
     void Handle(Event& event);
     void BoardEnded(std::size_t index);
     void RoundEnded(Round round);

@@ -7,8 +7,6 @@ namespace fwsend {
 
 namespace {
 
-constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";
-
 bool IsControl(std::string_view sequence) {
     const auto lead = static_cast<std::uint8_t>(sequence[0]);
     if (sequence.size() == 1) return lead < 0x20 || lead == 0x7F;
@@ -65,22 +63,6 @@ std::string PrintableText(std::string_view text) {
         else
             out += sequence;
         text.remove_prefix(sequence.size());
-    }
-    return out;
-}
-
-std::string ValidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    while (!text.empty()) {
-        const std::size_t length = Utf8SequenceLength(text);
-        if (length == 0) {
-            out += kReplacementCharacter;
-            text.remove_prefix(1);
-        } else {
-            out += text.substr(0, length);
-            text.remove_prefix(length);
-        }
     }
     return out;
 }

@@ -16,10 +16,6 @@ namespace fwsend {
 // (U+0080 to U+009F) and stray bytes. Printable UTF-8 stays as it is.
 std::string PrintableText(std::string_view text);
 
-// The text as valid UTF-8: each byte that is not part of a valid sequence
-// becomes U+FFFD, so that a JSON reader takes it.
-std::string ValidUtf8(std::string_view text);
-
 // The length of the well-formed UTF-8 sequence at the start of text
 // (shortest form, no surrogates, at most U+10FFFF), or 0 when it starts
 // none: a stray continuation byte, an overlong form, a cut-off sequence.

@@ -1,5 +1,7 @@
 #include "ports/linux_ports.h"
 
+#include "app/transport_choice.h"
+#include "platform/posix/usb/by_path_names.h"
 #include "platform/posix/usb/sysfs_files.h"
 #include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/port_name.h"
@@ -10,7 +12,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 
 #include <dirent.h>
 #include <limits.h>
@@ -22,21 +23,8 @@ using namespace posix;
 
 namespace {
 
-constexpr char kCp210xDriver[] = "cp210x";
-
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-// The driver that serves a tty: the first one bound on the way up from its
-// device, passing the serial core's own port and controller devices (bus
-// serial-base, kernels from 6.5 on).
-std::string DriverOf(const std::string& deviceDir, const std::string& sysfsRoot) {
-    for (std::string dir = deviceDir; dir.size() > sysfsRoot.size(); dir = ParentOf(dir)) {
-        const auto driver = LinkLeaf(dir + "/driver");
-        if (driver && LinkLeaf(dir + "/subsystem") != std::string("serial-base")) return *driver;
-    }
-    return {};
 }
 
 // The chip type in the tty's "type" attribute, which the serial core shows
@@ -82,59 +70,55 @@ std::optional<PortEntry> SerialPort(const DeviceRoots& roots, const std::string&
             entry.uart = UartName(number);
         }
     }
-    entry.driver = DriverOf(*device, sysfsRoot);
+    entry.driver = DriverServingTty(*device, sysfsRoot);
     entry.comOption = ComOptionFor(ttyName);
     return entry;
 }
 
 std::string TtyNameOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
 
-// The USB device's ids and product string, from the same lookup that opens
-// the converters.
+// The USB device's ids, product string and serial number, from the same
+// lookup that opens the converters, and the by-path name udev gave it.
 void AddUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
-    std::set<std::string> drivers;
-    for (const auto& entry : entries)
-        if (!StartsWith(TtyNameOf(entry), "ttyS") && !entry.driver.empty()) drivers.insert(entry.driver);
-    std::map<std::string, UsbSerialInterface> byTty;
-    for (const auto& driver : drivers)
-        for (auto& interface : FindUsbSerialInterfaces(roots, driver))
-            byTty.emplace(interface.ttyName, std::move(interface));
+    const auto byPath = ByPathNames(roots);
     for (auto& entry : entries) {
-        const auto found = byTty.find(TtyNameOf(entry));
-        if (found == byTty.end()) continue;
-        entry.vendorId = found->second.vendorId;
-        entry.productId = found->second.productId;
-        entry.product = found->second.product;
+        const std::string tty = TtyNameOf(entry);
+        if (const auto usb = UsbSerialInterfaceOf(roots, tty)) {
+            entry.vendorId = usb->vendorId;
+            entry.productId = usb->productId;
+            entry.product = usb->product;
+            entry.serialNumber = usb->serialNumber;
+        }
+        const auto link = byPath.find(tty);
+        if (link != byPath.end()) entry.byPathName = link->second;
+    }
+}
+
+// Each device of a list an open by description searches, ranked among
+// those of its description in the order the open tries them. Devices
+// without a node count too: the open tries them as well.
+void AddLinksOf(std::map<std::string, DescribedLink>& byDevice, const std::vector<DescribedDevice>& devices,
+                TransportMedium medium, SameDescription rule) {
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        DescribedLink link{TransportTypeOf(medium), devices[i].description, 1, 0,
+                           rule == SameDescription::FirstOnly};
+        for (std::size_t j = 0; j < devices.size(); ++j) {
+            if (devices[j].description != devices[i].description) continue;
+            ++link.sameCount;
+            if (j < i) ++link.rank;
+        }
+        byDevice[devices[i].devicePath] = link;
     }
 }
 
 // The -T1 and -T2 descriptions, each from the list its transport searches.
 void AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::map<std::string, DescribedLink> byDevice;
-    for (const auto& ftdi : ListFtdiDevices(roots))
-        byDevice[ftdi.devicePath] = DescribedLink{1, ftdi.description};
-    for (const auto& bridge : FindUsbSerialInterfaces(roots, kCp210xDriver))
-        byDevice[bridge.devicePath] = DescribedLink{2, bridge.product};
+    AddLinksOf(byDevice, ListFtdiDevices(roots), TransportMedium::Ftdi, kFtdiSameDescription);
+    AddLinksOf(byDevice, ListCp2102Bridges(roots), TransportMedium::Cp2102, kCp2102SameDescription);
     for (auto& entry : entries) {
         const auto found = byDevice.find(entry.device);
         if (found != byDevice.end()) entry.link = found->second;
-    }
-    // Both transports try devices of equal description in this same order.
-    for (auto& entry : entries) {
-        if (!entry.link) continue;
-        unsigned before = 0, all = 0;
-        bool seenSelf = false;
-        for (const auto& other : entries) {
-            if (&other == &entry)
-                seenSelf = true;
-            else if (other.link && other.link->type == entry.link->type &&
-                     other.link->description == entry.link->description) {
-                ++all;
-                before += seenSelf ? 0 : 1;
-            }
-        }
-        entry.link->rank = before + 1;
-        entry.link->sameCount = all + 1;
     }
 }
 

@@ -11,10 +11,11 @@ namespace fwsend {
 
 // Every ttyS* with a UART behind it, every ttyACM* and ttyUSB* whose device
 // node exists, in the natural order of the tty names: each with its -COM
-// option, its driver, the USB device's ids and product string, and for FTDI
-// and CP210x converters the -D description that fwsend matches, ranked in
-// the order in which fwsend tries devices of equal description. The state
-// is left Unknown (see port_state.h).
+// option, its driver, the USB device's ids, product string and serial
+// number, its /dev/serial/by-path name, and for FTDI and CP210x converters
+// the -D description that fwsend matches, ranked in the order in which
+// fwsend tries devices of equal description. The state is left Unknown (see
+// port_state.h).
 std::vector<PortEntry> ListLinuxPorts(const posix::DeviceRoots& roots);
 
 }  // namespace fwsend

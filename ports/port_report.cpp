@@ -4,14 +4,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
+#include "app/run_options.h"
 #include "platform/printable_text.h"
 
 namespace fwsend {
 
 namespace {
 
-// fwsend takes option values of at most this many characters.
-constexpr std::size_t kLongestOptionValue = 99;
+using Json = nlohmann::ordered_json;
 
 // A text with bytes a terminal acts on, quoted so that bash, zsh and ksh
 // pass exactly those bytes and the line shows them as \xNN.
@@ -75,14 +77,14 @@ std::string FileOptionNote(const DescribedLink& link) {
 std::string LinkNote(const DescribedLink& link) {
     std::string const option = "-T" + std::to_string(link.type);
     if (link.description.empty()) return option + " cannot name it: no product string";
-    if (link.description.size() > kLongestOptionValue)
-        return option + " cannot name it: its description is longer than 99 characters";
+    if (link.description.size() > kMaxNameLength)
+        return option + " cannot name it: its description is longer than " + std::to_string(kMaxNameLength) +
+               " characters";
     if (link.sameCount < 2) return FileOptionNote(link);
     std::string const place = Ordinal(link.rank) + " of " + std::to_string(link.sameCount) + " so named";
     std::string note =
-        link.type == 2  // the CP2102 link takes the first match, free or not
-            ? option + (link.rank == 1 ? " takes this one, " : " never takes this one, ") + place
-            : option + " takes it when the earlier ones are busy, " + place;
+        link.firstOnly ? option + (link.rank == 1 ? " takes this one, " : " never takes this one, ") + place
+                       : option + " takes it when the earlier ones are busy, " + place;
     const std::string fileNote = FileOptionNote(link);
     return fileNote.empty() ? note : note + "; " + fileNote;
 }
@@ -116,23 +118,30 @@ const char* StateKey(PortState state) {
     return "unknown";
 }
 
-// Always valid UTF-8: a byte that is not part of a sequence (a process name
-// cut inside a character) becomes U+FFFD.
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : ValidUtf8(text)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+// A text as a shell word: bare when it holds nothing a shell acts on (the
+// by-path names udev makes), else quoted.
+std::string ShellWord(const std::string& text) {
+    constexpr char kPlain[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._:+,=@-";
+    return text.find_first_not_of(kPlain) == std::string::npos ? text : ShellQuoted(text);
+}
+
+// The by-path link as the -COM option that names it, or the path alone
+// where it is longer than an option value may be ("COM" counts).
+std::string ByPathText(const std::string& path) {
+    if (path.size() + 3 > kMaxNameLength)
+        return PrintableText(path) + " (too long for -COM: " + std::to_string(path.size() + 3) +
+               " characters)";
+    return "-COM" + ShellWord(path);
+}
+
+// The names that keep to a device from one plug-in to the next, for a line
+// of their own below it.
+std::string StableNames(const PortEntry& entry) {
+    std::string text;
+    if (!entry.byPathName.empty()) text = ByPathText(entry.byPathName);
+    if (!entry.serialNumber.empty())
+        text += (text.empty() ? "serial number " : "  serial number ") + PrintableText(entry.serialNumber);
+    return text;
 }
 
 // Columns are counted in characters: a UTF-8 sequence takes one.
@@ -145,12 +154,38 @@ std::string Padded(const std::string& text, std::size_t width) {
     return text + std::string(width > Width(text) ? width - Width(text) : 0, ' ');
 }
 
-std::string JsonOrNull(const std::string& text) { return text.empty() ? "null" : Json(text); }
+Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
+
+Json EntryJson(const PortEntry& entry) {
+    Json link = nullptr;
+    if (entry.link)
+        link = Json{{"type", entry.link->type},
+                    {"description", entry.link->description},
+                    {"option", TextOrNull(DescribedOption(*entry.link))},
+                    {"rank", entry.link->rank},
+                    {"sameDescription", entry.link->sameCount},
+                    {"firstOnly", entry.link->firstOnly}};
+    return Json{{"device", entry.device},
+                {"option", TextOrNull(entry.comOption)},
+                {"driver", TextOrNull(entry.driver)},
+                {"uart", TextOrNull(entry.uart)},
+                {"vendorId", TextOrNull(entry.vendorId)},
+                {"productId", TextOrNull(entry.productId)},
+                {"product", TextOrNull(entry.product)},
+                {"serialNumber", TextOrNull(entry.serialNumber)},
+                {"byPath", TextOrNull(entry.byPathName)},
+                {"link", link},
+                {"state", StateKey(entry.state)},
+                {"holderPid", entry.holderPid ? Json(*entry.holderPid) : Json(nullptr)},
+                {"holderName", TextOrNull(entry.holderName)},
+                {"group", TextOrNull(entry.group)},
+                {"owner", TextOrNull(entry.owner)}};
+}
 
 }  // namespace
 
 std::string DescribedOption(const DescribedLink& link) {
-    if (link.description.empty() || link.description.size() > kLongestOptionValue) return {};
+    if (link.description.empty() || link.description.size() > kMaxNameLength) return {};
     return "-T" + std::to_string(link.type) + " -D" + ShellQuoted(link.description);
 }
 
@@ -160,10 +195,10 @@ void PrintPortTable(std::FILE* out, const std::vector<PortEntry>& entries) {
         return;
     }
     struct Row {
-        std::string device, options, details, remarks;
+        std::string device, options, details, remarks, stableNames;
     };
     std::vector<Row> rows;
-    const Row header{"DEVICE", "OPTIONS", "DRIVER AND DEVICE", "STATE"};
+    const Row header{"DEVICE", "OPTIONS", "DRIVER AND DEVICE", "STATE", ""};
     std::size_t widths[3] = {header.device.size(), header.options.size(), header.details.size()};
     for (const auto& entry : entries) {
         std::string remarks = StateText(entry);
@@ -171,7 +206,8 @@ void PrintPortTable(std::FILE* out, const std::vector<PortEntry>& entries) {
             std::string const note = LinkNote(*entry.link);
             if (!note.empty()) remarks += (remarks.empty() ? "" : "; ") + note;
         }
-        rows.push_back({PrintableText(entry.device), Options(entry), Details(entry), remarks});
+        rows.push_back(
+            {PrintableText(entry.device), Options(entry), Details(entry), remarks, StableNames(entry)});
         widths[0] = std::max(widths[0], Width(rows.back().device));
         widths[1] = std::max(widths[1], Width(rows.back().options));
         widths[2] = std::max(widths[2], Width(rows.back().details));
@@ -182,39 +218,22 @@ void PrintPortTable(std::FILE* out, const std::vector<PortEntry>& entries) {
                            Padded(row.details, widths[2]) + "  " + row.remarks;
         line.erase(line.find_last_not_of(' ') + 1);
         std::fprintf(out, "%s\n", line.c_str());
+        // Long, so below the device's line, under its options.
+        if (!row.stableNames.empty())
+            std::fprintf(out, "%s%s\n", std::string(widths[0] + 2, ' ').c_str(), row.stableNames.c_str());
     }
 }
 
+// One device a line. Text the devices and processes chose is always valid
+// UTF-8: a byte that is not part of a sequence (a process name cut inside a
+// character) becomes U+FFFD.
 void PrintPortJson(std::FILE* out, const std::vector<PortEntry>& entries) {
-    std::fprintf(out, "[");
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const auto& entry = entries[i];
-        std::fprintf(out,
-                     "%s\n  {\"device\": %s, \"option\": %s, \"driver\": %s, \"uart\": %s, "
-                     "\"vendorId\": %s, \"productId\": %s, \"product\": %s, ",
-                     i == 0 ? "" : ",", Json(entry.device).c_str(), JsonOrNull(entry.comOption).c_str(),
-                     JsonOrNull(entry.driver).c_str(), JsonOrNull(entry.uart).c_str(),
-                     JsonOrNull(entry.vendorId).c_str(), JsonOrNull(entry.productId).c_str(),
-                     JsonOrNull(entry.product).c_str());
-        if (entry.link)
-            std::fprintf(out,
-                         "\"link\": {\"type\": %d, \"description\": %s, \"option\": %s, \"rank\": %u, "
-                         "\"sameDescription\": %u}, ",
-                         entry.link->type, Json(entry.link->description).c_str(),
-                         JsonOrNull(DescribedOption(*entry.link)).c_str(), entry.link->rank,
-                         entry.link->sameCount);
-        else
-            std::fprintf(out, "\"link\": null, ");
-        std::fprintf(out, "\"state\": \"%s\", \"holderPid\": ", StateKey(entry.state));
-        if (entry.holderPid)
-            std::fprintf(out, "%ld", *entry.holderPid);
-        else
-            std::fprintf(out, "null");
-        std::fprintf(out, ", \"holderName\": %s, \"group\": %s, \"owner\": %s}",
-                     JsonOrNull(entry.holderName).c_str(), JsonOrNull(entry.group).c_str(),
-                     JsonOrNull(entry.owner).c_str());
-    }
-    std::fprintf(out, "%s]\n", entries.empty() ? "" : "\n");
+    std::string text = "[";
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        text += (i == 0 ? "\n  " : ",\n  ") +
+                EntryJson(entries[i]).dump(-1, ' ', false, Json::error_handler_t::replace);
+    text += entries.empty() ? "]\n" : "\n]\n";
+    std::fputs(text.c_str(), out);
 }
 
 }  // namespace fwsend

@@ -1,6 +1,6 @@
 #pragma once
-// fwsend-ports' output: a table for people, one device a line, or JSON for
-// scripts.
+// fwsend-ports' output: a table for people, one device a line (its stable
+// names, where it has them, on an indented line below), or JSON for scripts.
 
 #include "ports/port_entry.h"
 

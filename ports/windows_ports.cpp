@@ -1,5 +1,6 @@
 #include "ports/windows_ports.h"
 
+#include "app/transport_choice.h"
 #include "platform/siusbxp.h"
 #include "platform/windows/late_library.h"
 
@@ -55,11 +56,15 @@ std::vector<PortEntry> ComPorts() {
     return entries;
 }
 
-void AddDescribed(std::vector<PortEntry>& entries, int type, const std::string& device,
+void AddDescribed(std::vector<PortEntry>& entries, TransportMedium medium, const std::string& device,
                   const std::string& description) {
+    const int type = TransportTypeOf(medium);
     PortEntry entry;
     entry.device = device;
     entry.link = DescribedLink{type, description};
+    // ComCP2102 opens the first bridge of its description in the library's
+    // list and never tries a later one.
+    entry.link->firstOnly = medium == TransportMedium::Cp2102;
     for (auto& other : entries) {
         if (other.link && other.link->type == type && other.link->description == description) {
             ++other.link->sameCount;
@@ -81,7 +86,7 @@ void FtdiDevices(std::vector<PortEntry>& entries) {
         if (listDevices(reinterpret_cast<PVOID>(static_cast<std::uintptr_t>(index)), description,
                         kFtListByIndex | kFtOpenByDescription) != kFtOk)
             continue;
-        AddDescribed(entries, 1, "FTDI device " + std::to_string(index), description);
+        AddDescribed(entries, TransportMedium::Ftdi, "FTDI device " + std::to_string(index), description);
     }
 }
 
@@ -94,7 +99,7 @@ void Cp2102Bridges(std::vector<PortEntry>& entries) {
         if (SI_GetProductString(index, product, SI_RETURN_DESCRIPTION) != SI_SUCCESS)
             break;  // the transport ends its search here too
         product[sizeof product - 1] = '\0';
-        AddDescribed(entries, 2, "CP2102 device " + std::to_string(index), product);
+        AddDescribed(entries, TransportMedium::Cp2102, "CP2102 device " + std::to_string(index), product);
     }
 }
 

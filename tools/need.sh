@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages that building fwsend needs and that are
 # missing: cmake, a C++ compiler, make and nlohmann/json, and with --tests
-# also GoogleTest and GoogleMock. Nothing is installed when everything is there. As root it
+# also GoogleTest, GoogleMock and tmux (the real terminal fwsend-gang's
+# display is tested in). Nothing is installed when everything is there. As root it
 # runs apt-get itself, otherwise through sudo when that exists; failing both
 # it prints the one command to run and exits with 1.
 #
@@ -15,6 +16,7 @@ command -v make >/dev/null 2>&1 || missing="$missing make"
 if [ "${1-}" = "--tests" ]; then
     [ -f /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
     [ -f /usr/include/gmock/gmock.h ] || missing="$missing libgmock-dev"
+    command -v tmux >/dev/null 2>&1 || missing="$missing tmux"
 fi
 [ -z "$missing" ] && exit 0
 missing=${missing# }

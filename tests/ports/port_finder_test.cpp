@@ -3,12 +3,12 @@
 #include "platform/posix/tty/port_lock.h"
 #include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/port_name.h"
-#include "platform/printable_text.h"
 #include "ports/linux_ports.h"
 #include "ports/port_report.h"
 #include "ports/port_state.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,7 +51,11 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     tree.AddUartTty("/devices/platform/serial8250", "serial8250", "ttyS1", 0);  // no UART there
     tree.AddUartTty("/devices/pnp0/00:05", "serial", "ttyS2", 1, true);
     tree.AddUsbDevice("1-1", "FT232R USB UART");
+    tree.AddSerialNumber("1-1", "A50285BI");
     tree.AddUsbSerialTty("1-1", 0, "ftdi_sio", "ttyUSB0");
+    // udev's two forms of the socket's name; the shorter is shown.
+    tree.AddByPathLink("pci-0000:00:14.0-usbv2-0:1:1.0-port0", "ttyUSB0");
+    tree.AddByPathLink("pci-0000:00:14.0-usb-0:1:1.0-port0", "ttyUSB0");
     tree.AddUsbDevice("1-2", "Dual RS232-HS", 2, "0403:6010");
     tree.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB1");
     tree.AddUsbSerialTty("1-2", 1, "ftdi_sio", "ttyUSB2");
@@ -65,9 +69,16 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     tree.AddUsbSerialTty("1-7", 0, "ftdi_sio", "ttyUSB11");
     tree.AddUsbDevice("1-6", "Unplugged meanwhile");
     tree.AddUsbSerialTty("1-6", 0, "pl2303", "ttyUSB4");  // its node is gone
+    tree.AddByPathLink("pci-0000:00:14.0-usb-0:6:1.0-port0", "ttyUSB4");
     tree.AddVirtualTty("tty0");
+    // The first of two bridges of one description has no node: the CP2102
+    // link still takes that one, never the second.
+    tree.AddUsbDevice("1-8", "Twin", 1, "10c4:ea60");
+    tree.AddUsbSerialTty("1-8", 0, "cp210x", "ttyUSB12");
+    tree.AddUsbDevice("1-9", "Twin", 1, "10c4:ea60");
+    tree.AddUsbSerialTty("1-9", 0, "cp210x", "ttyUSB13");
     for (const auto* tty : {"ttyS0", "ttyS1", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB10", "ttyUSB3",
-                            "ttyUSB11", "ttyACM0", "tty0"})
+                            "ttyUSB11", "ttyUSB13", "ttyACM0", "tty0"})
         tree.AddDeviceNode(tty);
 
     const auto entries = ListLinuxPorts(tree.Roots());
@@ -75,7 +86,7 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     std::vector<std::string> ttys;
     for (const auto& entry : entries) ttys.push_back(TtyOf(entry));
     ASSERT_EQ(ttys, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyS2", "ttyUSB0", "ttyUSB1", "ttyUSB2",
-                                              "ttyUSB3", "ttyUSB10", "ttyUSB11"}));
+                                              "ttyUSB3", "ttyUSB10", "ttyUSB11", "ttyUSB13"}));
     // Every -COM option is one that fwsend maps back to this very device.
     for (const auto& entry : entries) {
         ASSERT_EQ(entry.comOption.compare(0, 1, "-"), 0) << entry.device;
@@ -95,6 +106,12 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_EQ(entries[4].vendorId + ":" + entries[4].productId, "0403:6010");
     EXPECT_FALSE(entries[0].link);
     EXPECT_FALSE(entries[1].link);
+    // The stable names: the device's serial number, the socket's by-path link.
+    EXPECT_EQ(entries[3].serialNumber, "A50285BI");
+    EXPECT_EQ(entries[3].byPathName, tree.Root() + "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0");
+    EXPECT_EQ(
+        entries[4].serialNumber + entries[4].byPathName + entries[1].serialNumber + entries[1].byPathName,
+        "");
 
     // The FTDI descriptions are exactly those the FTDI transport matches.
     const auto ftdi = ListFtdiDevices(tree.Roots());
@@ -118,6 +135,11 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_EQ(entries[6].link->rank, 1u);
     EXPECT_EQ(entries[7].link->rank, 2u);
     EXPECT_EQ(entries[7].link->sameCount, 2u);
+    EXPECT_TRUE(entries[7].link->firstOnly);
+    EXPECT_FALSE(entries[3].link->firstOnly);
+    ASSERT_TRUE(entries[9].link);
+    EXPECT_EQ(entries[9].link->rank, 2u);
+    EXPECT_EQ(entries[9].link->sameCount, 2u);
 }
 
 TEST(PortFinder, NoTreeNoDevices) {
@@ -204,13 +226,16 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
     entries[1].vendorId = "10c4";
     entries[1].productId = "ea60";
     entries[1].product = "Probe \"$1\"";
-    entries[1].link = DescribedLink{2, "Probe \"$1\"", 2, 2};
+    entries[1].serialNumber = "0001";
+    entries[1].byPathName = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
+    entries[1].link = DescribedLink{2, "Probe \"$1\"", 2, 2, true};
     entries[1].state = PortState::InUse;
     entries[1].holderPid = 4242;
     entries[1].holderName = "minicom";
     entries[2].device = "/dev/ttyUSB1";
     entries[2].comOption = "-COMttyUSB1";
     entries[2].driver = "ftdi_sio";
+    entries[2].byPathName = "/dev/serial/by-path/" + std::string(80, 'p');
     entries[2].link = DescribedLink{1, "", 1, 1};
     entries[2].state = PortState::Free;
 
@@ -221,17 +246,21 @@ TEST(PortReport, OneLineADeviceWithOptionsAShellTakesAsTheyStand) {
         "join group dialout (sudo usermod -aG dialout \"$USER\", then log in again)\n"
         "/dev/ttyUSB0  -COMttyUSB0  or  -T2 -D'Probe \"$1\"'  cp210x 10c4:ea60 \"Probe \"$1\"\"  in use by "
         "pid 4242 (minicom); -T2 never takes this one, 2nd of 2 so named\n"
+        "              -COM/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0  serial number 0001\n"
         "/dev/ttyUSB1  -COMttyUSB1                          ftdi_sio                       free; -T1 cannot "
-        "name it: no product string\n");
+        "name it: no product string\n"
+        "              /dev/serial/by-path/" +
+            std::string(80, 'p') + " (too long for -COM: 103 characters)\n");
 
     std::string const json = Printed(PrintPortJson, {entries[1]});
     EXPECT_EQ(
         json,
-        "[\n  {\"device\": \"/dev/ttyUSB0\", \"option\": \"-COMttyUSB0\", \"driver\": \"cp210x\", "
-        "\"uart\": null, \"vendorId\": \"10c4\", \"productId\": \"ea60\", \"product\": \"Probe \\\"$1\\\"\", "
-        "\"link\": {\"type\": 2, \"description\": \"Probe \\\"$1\\\"\", \"option\": \"-T2 -D'Probe "
-        "\\\"$1\\\"'\", \"rank\": 2, \"sameDescription\": 2}, \"state\": \"in-use\", \"holderPid\": 4242, "
-        "\"holderName\": \"minicom\", \"group\": null, \"owner\": null}\n]\n");
+        "[\n  {\"device\":\"/dev/ttyUSB0\",\"option\":\"-COMttyUSB0\",\"driver\":\"cp210x\",\"uart\":null,"
+        "\"vendorId\":\"10c4\",\"productId\":\"ea60\",\"product\":\"Probe \\\"$1\\\"\",\"serialNumber\":"
+        "\"0001\",\"byPath\":\"/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0\",\"link\":{\"type\":2,"
+        "\"description\":\"Probe \\\"$1\\\"\",\"option\":\"-T2 -D'Probe \\\"$1\\\"'\",\"rank\":2,"
+        "\"sameDescription\":2,\"firstOnly\":true},\"state\":\"in-use\",\"holderPid\":4242,\"holderName\":"
+        "\"minicom\",\"group\":null,\"owner\":null}\n]\n");
 }
 
 TEST(PortReport, DeviceTextIsShownNeverObeyedAndJsonStaysUtf8) {
@@ -243,6 +272,7 @@ TEST(PortReport, DeviceTextIsShownNeverObeyedAndJsonStaysUtf8) {
     entries[0].state = PortState::InUse;
     entries[0].holderPid = 77;
     entries[0].holderName = "serialmonitor-\xc3";
+    entries[0].serialNumber = "\xff\x1b[2J01";
     entries[1].device = "/dev/ttyUSB1";
     entries[1].driver = "cp210x";
     entries[1].link = DescribedLink{2, "Link-Flash 300", 1, 1};
@@ -250,18 +280,27 @@ TEST(PortReport, DeviceTextIsShownNeverObeyedAndJsonStaysUtf8) {
 
     const std::string table = Printed(PrintPortTable, entries);
     EXPECT_EQ(table.find_first_of("\x1b\a\r"), std::string::npos) << table;
-    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 3) << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4) << table;
     // The option passes the very bytes to bash and shows them escaped.
     EXPECT_NE(table.find("-T1 -D$'Link-Flash\\x1b]0;owned\\x07\\x0d\\x0a'"), std::string::npos) << table;
     EXPECT_NE(table.find("in use by pid 77 (serialmonitor-\\xc3)"), std::string::npos) << table;
+    EXPECT_NE(table.find("serial number \\xff\\x1b[2J01\n"), std::string::npos) << table;
     EXPECT_NE(table.find("  free; give -F<file> after -D: the description holds \"-F\"\n"), std::string::npos)
         << table;
 
+    // A JSON reader takes it whole: device text exactly, bytes that are not
+    // UTF-8 as U+FFFD.
     const std::string json = Printed(PrintPortJson, entries);
-    EXPECT_EQ(ValidUtf8(json), json);
-    EXPECT_NE(json.find("\"holderName\": \"serialmonitor-\xef\xbf\xbd\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"product\": \"Link-Flash\\u001b]0;owned\\u0007\\u000d\\u000a\""), std::string::npos)
-        << json;
+    ASSERT_TRUE(nlohmann::json::accept(json)) << json;
+    const auto parsed = nlohmann::json::parse(json);
+    ASSERT_EQ(parsed.size(), 2u);
+    EXPECT_EQ(parsed[0]["product"], entries[0].product);
+    EXPECT_EQ(parsed[0]["link"]["description"], entries[0].product);
+    EXPECT_EQ(parsed[0]["holderName"], "serialmonitor-\xef\xbf\xbd");
+    EXPECT_EQ(parsed[0]["serialNumber"], "\xef\xbf\xbd\x1b[2J01");
+    EXPECT_EQ(parsed[1]["serialNumber"], nullptr);
+    EXPECT_EQ(json.find_first_of("\x1b\a\r"), std::string::npos) << json;
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 4) << json;
 }
 
 }  // namespace

@@ -73,6 +73,27 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
     ExpectUploadWith(nodes, "-T2", DescriptionIn(taken, "-T2"));
 }
 
+// A slot names its board by the USB socket: the option printed on the
+// line below the device uploads through udev's link.
+TEST_F(PortsUploadTest, TheByPathOptionItPrintsUploadsThroughThatLink) {
+    tree_.AddUsbDevice("1-2", "Target board", 1, "10c4:ea60");
+    tree_.AddSerialNumber("1-2", "0001");
+    tree_.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB0");
+    const std::string byPath = "serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
+    const std::vector<DeviceNode> nodes = {{"ttyUSB0", target_.SlavePath()}, {byPath, "../../ttyUSB0", true}};
+
+    const RunResult listing = Run(nodes, {FWSEND_PORTS_PATH});
+    ASSERT_EQ(listing.status, 0);
+    const std::string below = "\n              -COM/dev/" + byPath + "  serial number 0001\n";
+    EXPECT_NE(listing.output.find(LineOf(listing.output, "/dev/ttyUSB0") + below), std::string::npos)
+        << listing.output;
+    const RunResult run =
+        Run(nodes, {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", "-COM/dev/" + byPath});
+    EXPECT_EQ(run.status, 0) << run.output << run.errors;
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
+}
+
 TEST(PortsOutput, AListThatCouldNotBeWrittenIsAFailure) {
     const RunResult full =
         RunProgram({"/bin/sh", "-c", std::string("exec '") + FWSEND_PORTS_PATH + "' --json >/dev/full"});

@@ -4,8 +4,9 @@ namespace fwsend {
 
 namespace {
 
-// $1 the fake tree, $2 the staging directory, then name/target pairs up to
-// "--", then the program and its arguments. /dev is built aside and moved
+// $1 the fake tree, $2 the staging directory, then kind/name/target triples
+// up to "--" (node: bound to target; link: a symbolic link to it), then the
+// program and its arguments. /dev is built aside and moved
 // into place, since the targets live under the /dev it replaces. The run
 // gets a /run/lock of its own: its device names are the machine's too.
 constexpr char kScript[] =
@@ -15,9 +16,12 @@ constexpr char kScript[] =
     "if [ -d /run/lock ]; then mount -t tmpfs fwsend-test-lock /run/lock; fi\n"
     "mount -t tmpfs fwsend-test-dev \"$stage\"\n"
     "while [ \"$1\" != -- ]; do\n"
-    "  touch \"$stage/$1\"\n"
-    "  mount --bind \"$2\" \"$stage/$1\"\n"
-    "  shift 2\n"
+    "  if [ \"$1\" = link ]; then\n"
+    "    mkdir -p \"$(dirname \"$stage/$2\")\"; ln -s \"$3\" \"$stage/$2\"\n"
+    "  else\n"
+    "    touch \"$stage/$2\"; mount --bind \"$3\" \"$stage/$2\"\n"
+    "  fi\n"
+    "  shift 3\n"
     "done\n"
     "shift\n"
     "mount --move \"$stage\" /dev\n"
@@ -33,6 +37,7 @@ RunResult RunWithDevices(const std::string& sysfsRoot, const std::string& stageD
         "/usr/bin/unshare", "--mount", "--propagation", "private", "sh", "-c", kScript, "sh",
         sysfsRoot,          stageDir};
     for (const auto& node : nodes) {
+        command.push_back(node.link ? "link" : "node");
         command.push_back(node.name);
         command.push_back(node.target);
     }

@@ -13,6 +13,7 @@ namespace fwsend {
 struct DeviceNode {
     std::string name;    // e.g. ttyUSB0, appears as /dev/ttyUSB0
     std::string target;  // the node it reaches, e.g. a pseudo-terminal's slave
+    bool link = false;   // a symbolic link to target (as udev's serial/by-path/...), not a node
 };
 
 // stageDir: an empty directory the /dev of the run is built in.

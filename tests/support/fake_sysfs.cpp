@@ -55,6 +55,9 @@ FakeSysfs::FakeSysfs() {
     const std::string rootHub = SysfsRoot() + kUsbBus;
     WriteUsbDeviceAttributes(rootHub, "1d6b:0002", 1);
     WriteFile(rootHub + "/product", "xHCI Host Controller\n");
+    // The kernel gives a root hub its controller's name as serial number:
+    // a device without one must not take it.
+    WriteFile(rootHub + "/serial", "0000:00:14.0\n");
 }
 
 // "1-1.2" lives in the folder of its hub "1-1", which lives in the root hub's.
@@ -74,6 +77,10 @@ void FakeSysfs::AddUsbDevice(const std::string& usbDevice, const std::optional<s
     const auto dir = UsbDeviceDir(usbDevice);
     WriteUsbDeviceAttributes(dir, ids, interfaceCount);
     if (product) WriteFile(dir + "/product", *product + "\n");
+}
+
+void FakeSysfs::AddSerialNumber(const std::string& usbDevice, const std::string& serial) {
+    WriteFile(UsbDeviceDir(usbDevice) + "/serial", serial + "\n");
 }
 
 void FakeSysfs::AddUnboundInterface(const std::string& usbDevice, unsigned interfaceNumber) {
@@ -138,6 +145,12 @@ void FakeSysfs::AddDeviceNode(const std::string& ttyName) { WriteFile(Root() + "
 
 void FakeSysfs::LinkDeviceNode(const std::string& ttyName, const std::string& target) {
     fs::create_symlink(target, Root() + "/dev/" + ttyName);
+}
+
+void FakeSysfs::AddByPathLink(const std::string& name, const std::string& ttyName) {
+    const fs::path folder = Root() + "/dev/serial/by-path";
+    fs::create_directories(folder);
+    fs::create_symlink("../../" + ttyName, folder / name);
 }
 
 void FakeSysfs::AddClassEntry(const std::string& ttyName, const std::string& classDeviceDir) {

@@ -20,6 +20,8 @@ public:
     // "vendor:product".
     void AddUsbDevice(const std::string& usbDevice, const std::optional<std::string>& product,
                       unsigned interfaceCount = 1, const std::string& ids = "0403:6001");
+    // The USB device's serial number string, as its "serial" attribute.
+    void AddSerialNumber(const std::string& usbDevice, const std::string& serial);
     // An interface that no driver is bound to: it has no tty.
     void AddUnboundInterface(const std::string& usbDevice, unsigned interfaceNumber);
     // A usb-serial port tty (ttyUSB<n>) on interface number of usbDevice,
@@ -40,6 +42,8 @@ public:
     void AddDeviceNode(const std::string& ttyName);
     // Makes <dev>/<ttyName> reach target (a pseudo-terminal's slave).
     void LinkDeviceNode(const std::string& ttyName, const std::string& target);
+    // <dev>/serial/by-path/<name>, relative to <dev>/<ttyName> as udev makes it.
+    void AddByPathLink(const std::string& name, const std::string& ttyName);
 
     const std::string& Root() const { return scratch_.Path(); }
     std::string SysfsRoot() const { return Root() + "/sys"; }

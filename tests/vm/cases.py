@@ -360,10 +360,17 @@ def case_ports_lists_the_guest_devices(stand):
         "%s %s %s" % (e["device"], e["option"], (e["link"] or {}).get("option")) for e in entries))
     options = {e["device"]: e["option"] for e in entries}
     check(options.get("/dev/ttyS1") == "-COM2", "ttyS1 is not listed as -COM2: %r" % options)
-    described = {(e["link"] or {}).get("option"): e["device"] for e in entries if e["link"]}
+    described = {(e["link"] or {}).get("option"): e for e in entries if e["link"]}
     for link in ("ftdi", "cp2102", "dual-a", "dual-b"):
-        check(described.get(FW_ARGS[link]) == guest_tty(stand, link),
-              "%s: %s is listed for %r, not %s" % (link, FW_ARGS[link], described, guest_tty(stand, link)))
+        entry = described.get(FW_ARGS[link]) or {}
+        check(entry.get("device") == guest_tty(stand, link),
+              "%s: %s is listed for %r, not %s" % (link, FW_ARGS[link], entry, guest_tty(stand, link)))
+        # The serial number is the one the kernel read from the device.
+        product = {"ftdi": "QEMU USB SERIAL", "cp2102": CP2102_PRODUCT}.get(link, DUAL_PRODUCT)
+        status, serial = stand.machine.run("cat %s/serial" % stand.usb_device_dir(product))
+        serial = serial.strip() if status == 0 else None
+        check(entry.get("serialNumber") == serial,
+              "%s: serial number %r, the kernel read %r" % (link, entry.get("serialNumber"), serial))
         stand.expect_upload(link, "-115200 " + FW_ARGS[link], "small")
     check(all(e["state"] == "free" for e in entries if e["device"] != "/dev/ttyS0"),
           "a device is not free: %r" % [(e["device"], e["state"]) for e in entries])
@@ -403,7 +410,7 @@ SYSFS_WALK = (
     " while [ \"$d\" != $S/devices ] && [ \"$d\" != / ]; do "
     "  echo \"  $d\"; [ -L $d/driver ] && echo \"    driver -> $(readlink $d/driver)\"; "
     "  [ -L $d/subsystem ] && echo \"    subsystem -> $(readlink $d/subsystem)\"; "
-    "  for a in idVendor idProduct product manufacturer bcdDevice bNumInterfaces bInterfaceNumber "
+    "  for a in idVendor idProduct product manufacturer serial bcdDevice bNumInterfaces bInterfaceNumber "
     "bInterfaceClass latency_timer port_number; do "
     "   [ -f $d/$a ] && echo \"    $a=$(sed 's/^ /_/' $d/$a)\"; done; "
     "  d=$(dirname $d); done; done")
@@ -460,6 +467,8 @@ def compare_chains(real, fake):
                 problems.append("%s has no %s" % (real_dir, name))
             elif name in ("product", "manufacturer") and level == 3:
                 continue  # text: the root hub's names its host controller
+            elif name == "serial":
+                continue  # text the device chose
             elif name in ("latency_timer", "port_number"):
                 if not (real_attrs[name].isdigit() and value.isdigit()):
                     problems.append("%s/%s is %r, fake %r" % (real_dir, name, real_attrs[name], value))

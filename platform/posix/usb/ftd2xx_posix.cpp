@@ -5,8 +5,7 @@
 #include "platform/posix/usb/ftd2xx_posix.h"
 
 #include "platform/open_failure.h"
-#include "platform/posix/tty/tty_device.h"
-#include "platform/posix/usb/usb_serial_lookup.h"
+#include "platform/posix/usb/described_open.h"
 #include "platform/posix/win32/win32_serial_posix.h"
 
 #include <string>
@@ -23,36 +22,23 @@ namespace {
 // that wraps around, so the line would run at some other speed.
 constexpr DWORD kSlowestFtdiBaud = 183;
 
-std::string FoundDescriptions(const std::vector<FtdiDevice>& devices) {
-    if (devices.empty()) return "none is attached";
-    std::string text = "found";
-    for (std::size_t i = 0; i < devices.size(); ++i)
-        text += (i == 0 ? " \"" : ", \"") + devices[i].description + "\"";
-    return text;
-}
-
 }  // namespace
 
 FT_HANDLE posix::OpenFtdiByDescription(const char* description, const DeviceRoots& roots) {
     ClearOpenFailure();
     if (description == nullptr) return INVALID_HANDLE_VALUE;
     const auto devices = ListFtdiDevices(roots);
-    bool matched = false;
-    for (const auto& candidate : devices) {
-        if (candidate.description != description)
-            continue;  // exact and case-sensitive, as the vendor library matches
-        matched = true;
-        auto device = TtyDevice::OpenExclusive(candidate.devicePath);
-        if (!device) continue;  // held by another program: another converter of that name may be free
-        // The converter holds received bytes for its latency timer (16 ms
-        // by default), which would delay every verdict; best effort.
-        device->RequestLowLatency();
-        return HandleForOpenDevice(std::move(*device));
-    }
-    if (!matched)
+    // One held by another program is passed over: another converter of
+    // that name may be free.
+    auto opened = OpenByDescription(devices, description, kFtdiSameDescription);
+    if (!opened.described)
         NoteOpenFailure(std::string("no FTDI converter is described as \"") + description + "\"; " +
                         FoundDescriptions(devices));
-    return INVALID_HANDLE_VALUE;
+    if (!opened.device) return INVALID_HANDLE_VALUE;
+    // The converter holds received bytes for its latency timer (16 ms by
+    // default), which would delay every verdict; best effort.
+    opened.device->RequestLowLatency();
+    return HandleForOpenDevice(std::move(*opened.device));
 }
 
 FT_HANDLE FT_W32_CreateFile(LPCSTR name, DWORD /*desiredAccess*/, DWORD /*shareMode*/,

@@ -1,26 +1,27 @@
 // The USBXpress calls that ComCP2102 makes, over the kernel's CP210x serial
 // driver: the bridges are the terminal devices that sysfs shows bound to
-// cp210x. A HANDLE points to a BridgeDevice created by SI_Open and deleted
-// by SI_Close.
+// cp210x. A bridge is opened by its description; SI_Open is a front to that
+// open. A HANDLE points to a BridgeDevice created by the open and deleted by
+// SI_Close.
 #include "platform/posix/usb/siusbxp_posix.h"
 
 #include "platform/open_failure.h"
-#include "platform/posix/tty/tty_device.h"
+#include "platform/posix/usb/described_open.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace fwsend {
 
 using namespace posix;
 
 namespace {
-
-constexpr char kCp210xDriver[] = "cp210x";
 
 // A timeout of this value never expires.
 constexpr DWORD kNoTimeout = 0xFFFFFFFFu;
@@ -55,12 +56,6 @@ BridgeDevice* BridgeFrom(HANDLE handle) {
     return static_cast<BridgeDevice*>(handle);
 }
 
-std::optional<UsbSerialInterface> BridgeNumbered(const DeviceRoots& roots, DWORD deviceNum) {
-    auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
-    if (deviceNum >= bridges.size()) return std::nullopt;
-    return std::move(bridges[deviceNum]);
-}
-
 // Changes the terminal and the record together, or neither.
 SI_STATUS Apply(BridgeDevice& bridge, std::optional<LineSettings> wanted) {
     if (!wanted || !bridge.device.ApplyLineSettings(*wanted)) return SI_INVALID_PARAMETER;
@@ -68,20 +63,41 @@ SI_STATUS Apply(BridgeDevice& bridge, std::optional<LineSettings> wanted) {
     return SI_SUCCESS;
 }
 
+// Raw from the start, with the record's defaults, so that no byte is cooked
+// before the caller sets the line.
+HANDLE HandleForBridge(TtyDevice device) {
+    auto* opened = new (std::nothrow) BridgeDevice(std::move(device));
+    if (opened == nullptr) return INVALID_HANDLE_VALUE;
+    if (Apply(*opened, opened->line) != SI_SUCCESS) {
+        delete opened;
+        return INVALID_HANDLE_VALUE;
+    }
+    return opened;
+}
+
+std::string NoBridgeReason(const std::vector<DescribedDevice>& bridges) {
+    return "no CP2102 bridge has that description; " + FoundDescriptions(bridges);
+}
+
 }  // namespace
+
+HANDLE posix::OpenCp2102ByDescription(const char* description, const DeviceRoots& roots) {
+    ClearOpenFailure();
+    if (description == nullptr) return INVALID_HANDLE_VALUE;
+    const auto bridges = ListCp2102Bridges(roots);
+    auto opened = OpenByDescription(bridges, description, kCp2102SameDescription);
+    if (!opened.described) NoteOpenFailure(NoBridgeReason(bridges));
+    return opened.device ? HandleForBridge(std::move(*opened.device)) : INVALID_HANDLE_VALUE;
+}
 
 SI_STATUS posix::SiGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices) {
     if (numDevices == nullptr) return SI_INVALID_PARAMETER;
-    const auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
+    const auto bridges = ListCp2102Bridges(roots);
     *numDevices = static_cast<DWORD>(bridges.size());
-    // Counting is how a caller begins to look for a bridge by its
-    // description, which this layer never sees: should no bridge match, SI_Open
-    // is not called, and this is why the search failed.
-    std::string reason = "no CP2102 bridge has that description; ";
-    if (bridges.empty()) reason += "none is attached";
-    for (std::size_t i = 0; i < bridges.size(); ++i)
-        reason += (i == 0 ? "found \"" : ", \"") + bridges[i].product + "\"";
-    NoteOpenFailure(reason);
+    // A caller's search by description begins with this count and, when no
+    // bridge has the description, ends without another call: this is then
+    // why it failed. Any open that follows notes its own outcome instead.
+    NoteOpenFailure(NoBridgeReason(bridges));
     return SI_SUCCESS;
 }
 
@@ -89,10 +105,11 @@ SI_STATUS posix::SiGetProductString(const DeviceRoots& roots, DWORD deviceNum, c
                                     DWORD options) {
     if (productString == nullptr || options != SI_RETURN_DESCRIPTION)
         return SI_INVALID_PARAMETER;  // serial numbers and the like are not offered
-    const auto bridge = BridgeNumbered(roots, deviceNum);
-    if (!bridge) return SI_DEVICE_NOT_FOUND;
-    std::size_t const length = std::min<std::size_t>(bridge->product.size(), SI_MAX_DEVICE_STRLEN - 1);
-    std::memcpy(productString, bridge->product.data(), length);
+    const auto bridges = ListCp2102Bridges(roots);
+    if (deviceNum >= bridges.size()) return SI_DEVICE_NOT_FOUND;
+    const std::string& product = bridges[deviceNum].description;
+    std::size_t const length = std::min<std::size_t>(product.size(), SI_MAX_DEVICE_STRLEN - 1);
+    std::memcpy(productString, product.data(), length);
     productString[length] = '\0';
     return SI_SUCCESS;
 }
@@ -100,21 +117,22 @@ SI_STATUS posix::SiGetProductString(const DeviceRoots& roots, DWORD deviceNum, c
 SI_STATUS posix::SiOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handle) {
     if (handle == nullptr) return SI_INVALID_PARAMETER;
     *handle = INVALID_HANDLE_VALUE;
-    const auto bridge = BridgeNumbered(roots, deviceNum);
-    if (!bridge) return SI_DEVICE_NOT_FOUND;
-    auto device = TtyDevice::OpenExclusive(bridge->devicePath);
-    if (!device) return SI_DEVICE_NOT_FOUND;  // gone, or held by another program
-    auto* opened = new (std::nothrow) BridgeDevice(std::move(*device));
-    if (opened == nullptr) return SI_DEVICE_NOT_FOUND;
-    // Raw from the start, with the record's defaults, so that no byte is
-    // cooked before the caller sets the line.
-    if (Apply(*opened, opened->line) != SI_SUCCESS) {
-        delete opened;
+    ClearOpenFailure();
+    const auto bridges = ListCp2102Bridges(roots);
+    if (deviceNum >= bridges.size()) {
+        NoteOpenFailure("no CP2102 bridge numbered " + std::to_string(deviceNum) + " is attached");
         return SI_DEVICE_NOT_FOUND;
     }
-    ClearOpenFailure();
-    *handle = opened;
-    return SI_SUCCESS;
+    const DescribedDevice& asked = bridges[deviceNum];
+    // The open by description takes the first bridge so described: a later
+    // one of the same description is refused rather than another bridge
+    // opened in its place.
+    if (FirstDescribedAs(bridges, asked.description) != deviceNum) {
+        NoteOpenFailure(asked.devicePath + ": an earlier CP2102 bridge has the same description");
+        return SI_DEVICE_NOT_FOUND;
+    }
+    *handle = OpenCp2102ByDescription(asked.description.c_str(), roots);
+    return *handle == INVALID_HANDLE_VALUE ? SI_DEVICE_NOT_FOUND : SI_SUCCESS;
 }
 
 SI_STATUS SI_GetNumDevices(LPDWORD numDevices) { return SiGetNumDevices(DeviceRoots{}, numDevices); }

@@ -56,12 +56,13 @@ unsigned InterfaceCountOf(const std::string& usbDeviceDir) {
     return count > 255 ? 0 : static_cast<unsigned>(count);
 }
 
+// An empty driver takes an interface of any driver.
 std::optional<UsbSerialInterface> InterfaceOfTty(const DeviceRoots& roots, const std::string& sysfsRoot,
                                                  const std::string& ttyName, std::string_view driver) {
     const auto ttyDevice = CanonicalPath(roots.sysfs + "/class/tty/" + ttyName + "/device");
     if (!ttyDevice) return std::nullopt;  // not backed by a device: a virtual terminal, a pty
     const auto interfaceDir = InterfaceDirOf(*ttyDevice);
-    if (!interfaceDir || DriverOf(*interfaceDir) != driver) return std::nullopt;
+    if (!interfaceDir || (!driver.empty() && DriverOf(*interfaceDir) != driver)) return std::nullopt;
     const auto number = InterfaceNumberOf(*interfaceDir);
     const auto usbDevice = UsbDeviceDirOf(*interfaceDir, sysfsRoot);
     if (!number || !usbDevice) return std::nullopt;
@@ -72,6 +73,7 @@ std::optional<UsbSerialInterface> InterfaceOfTty(const DeviceRoots& roots, const
     found.product = ReadSysfsAttribute(*usbDevice + "/product").value_or("");
     found.vendorId = ReadSysfsAttribute(*usbDevice + "/idVendor").value_or("");
     found.productId = ReadSysfsAttribute(*usbDevice + "/idProduct").value_or("");
+    found.serialNumber = ReadSysfsAttribute(*usbDevice + "/serial").value_or("");
     found.interfaceNumber = *number;
     found.interfaceCount = InterfaceCountOf(*usbDevice);
     found.usbDevice = *usbDevice;
@@ -95,6 +97,22 @@ std::vector<UsbSerialInterface> FindUsbSerialInterfaces(const DeviceRoots& roots
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return NaturalLess(a.ttyName, b.ttyName); });
     return found;
+}
+
+std::optional<UsbSerialInterface> UsbSerialInterfaceOf(const DeviceRoots& roots, const std::string& ttyName) {
+    const auto sysfsRoot = CanonicalPath(roots.sysfs);
+    if (!sysfsRoot) return std::nullopt;
+    return InterfaceOfTty(roots, *sysfsRoot, ttyName, {});
+}
+
+// Kernels from 6.5 on hang a tty below the serial core's controller and
+// port devices (bus serial-base), whose drivers serve no line.
+std::string DriverServingTty(const std::string& ttyDevice, const std::string& sysfsRoot) {
+    for (std::string dir = ttyDevice; dir.size() > sysfsRoot.size(); dir = ParentOf(dir)) {
+        const auto driver = DriverOf(dir);
+        if (driver && LinkLeaf(dir + "/subsystem") != std::string("serial-base")) return *driver;
+    }
+    return {};
 }
 
 bool NaturalLess(std::string_view a, std::string_view b) {
@@ -124,6 +142,7 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 namespace {
 
 constexpr char kFtdiDriver[] = "ftdi_sio";
+constexpr char kCp210xDriver[] = "cp210x";
 
 // Dual and quad chips show one interface per channel; the vendor library
 // names them by a letter from the interface number. Whether a chip has
@@ -136,13 +155,29 @@ std::string DescriptionOf(const UsbSerialInterface& interface) {
 
 }  // namespace
 
-std::vector<FtdiDevice> ListFtdiDevices(const DeviceRoots& roots) {
+std::vector<DescribedDevice> ListFtdiDevices(const DeviceRoots& roots) {
     const auto interfaces = FindUsbSerialInterfaces(roots, kFtdiDriver);
-    std::vector<FtdiDevice> devices;
+    std::vector<DescribedDevice> devices;
     devices.reserve(interfaces.size());
     for (const auto& interface : interfaces)
         devices.push_back({DescriptionOf(interface), interface.devicePath});
     return devices;
+}
+
+std::vector<DescribedDevice> ListCp2102Bridges(const DeviceRoots& roots) {
+    const auto interfaces = FindUsbSerialInterfaces(roots, kCp210xDriver);
+    std::vector<DescribedDevice> bridges;
+    bridges.reserve(interfaces.size());
+    for (const auto& interface : interfaces) bridges.push_back({interface.product, interface.devicePath});
+    return bridges;
+}
+
+// Exact and case-sensitive, as the vendor libraries match.
+std::optional<std::size_t> FirstDescribedAs(const std::vector<DescribedDevice>& devices,
+                                            std::string_view description) {
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        if (devices[i].description == description) return i;
+    return std::nullopt;
 }
 
 }  // namespace fwsend::posix

@@ -1,6 +1,7 @@
 // Our USBXpress layer over pseudo-terminals that a fake sysfs tree names as
 // CP210x bridges. The test plays the target on the master side.
 #include "platform/posix/usb/siusbxp_posix.h"
+#include "platform/open_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,68 @@ TEST_F(SiLayerTest, NumbersTheBridgesInTheNaturalOrderOfTheirTtys) {
     EXPECT_EQ(SI_Read(bridge.handle, &byte, 1, &got, nullptr), SI_SUCCESS);
     EXPECT_EQ(got, 1u);
     EXPECT_EQ(byte, 0x11);  // raw from the open on: not taken for XON
+}
+
+bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+// Whether a byte from far's end arrives through handle: the bridge opened is that one.
+bool Reaches(HANDLE handle, PtyPair& far) {
+    std::uint8_t byte = 0;
+    DWORD got = 0;
+    return Succeeded(SI_SetTimeouts(2000, 2000)) && far.Send({0x42}) &&
+           Succeeded(SI_Read(handle, &byte, 1, &got, nullptr)) && got == 1 && byte == 0x42;
+}
+
+// Each open says its own outcome, whatever the calls before it noted.
+TEST_F(SiLayerTest, AnOpenByDescriptionSaysWhyItFailedWhateverCameBefore) {
+    Bridge byDescription, counted, held, beyond;
+    byDescription.handle = OpenCp2102ByDescription("Target board", tree_.Roots());
+    ASSERT_NE(byDescription.handle, INVALID_HANDLE_VALUE) << DescribeOpenFailure();
+    EXPECT_TRUE(Reaches(byDescription.handle, second_));  // ttyUSB10
+
+    EXPECT_EQ(OpenCp2102ByDescription("target board", tree_.Roots()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(DescribeOpenFailure(),
+              "no CP2102 bridge has that description; found \"Programmer\", \"Target board\"");
+
+    DWORD count = 0;
+    ASSERT_TRUE(Succeeded(SiGetNumDevices(tree_.Roots(), &count)));
+    Open(0, counted);  // counted first: the search's reason goes
+    EXPECT_EQ(DescribeOpenFailure(), "");
+    ASSERT_TRUE(Succeeded(SiGetNumDevices(tree_.Roots(), &count)));
+    EXPECT_FALSE(Succeeded(SiOpen(tree_.Roots(), 1, &held.handle)));  // ours already
+    EXPECT_TRUE(StartsWith(DescribeOpenFailure(), tree_.Root() + "/dev/ttyUSB10: in use"))
+        << DescribeOpenFailure();
+    ASSERT_TRUE(Succeeded(SiGetNumDevices(tree_.Roots(), &count)));
+    EXPECT_FALSE(Succeeded(SiOpen(tree_.Roots(), 2, &beyond.handle)));  // unplugged since the count
+    EXPECT_EQ(DescribeOpenFailure(), "no CP2102 bridge numbered 2 is attached");
+}
+
+// The CP2102 link takes the first bridge of a description, free or not.
+TEST(SiTwinBridges, OnlyTheFirstOfOneDescriptionIsEverOpened) {
+    PtyPair first, second;
+    ASSERT_TRUE(first.IsOpen() && second.IsOpen());
+    FakeSysfs tree;
+    for (const char* device : {"1-1", "1-2"}) tree.AddUsbDevice(device, "Twin", 1, "10c4:ea60");
+    tree.AddUsbSerialTty("1-1", 0, "cp210x", "ttyUSB1");
+    tree.AddUsbSerialTty("1-2", 0, "cp210x", "ttyUSB0");
+    tree.LinkDeviceNode("ttyUSB0", first.SlavePath());
+    tree.LinkDeviceNode("ttyUSB1", second.SlavePath());
+
+    Bridge taken, again, later;
+    taken.handle = OpenCp2102ByDescription("Twin", tree.Roots());
+    ASSERT_NE(taken.handle, INVALID_HANDLE_VALUE) << DescribeOpenFailure();
+    EXPECT_TRUE(Reaches(taken.handle, first));  // ttyUSB0, the first in natural order
+
+    // Held, the first is not passed over for the free second one.
+    again.handle = OpenCp2102ByDescription("Twin", tree.Roots());
+    EXPECT_EQ(again.handle, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(StartsWith(DescribeOpenFailure(), tree.Root() + "/dev/ttyUSB0: in use"))
+        << DescribeOpenFailure();
+    // Nor is the second opened by its number in the first one's place.
+    EXPECT_FALSE(Succeeded(SiOpen(tree.Roots(), 1, &later.handle)));
+    EXPECT_EQ(later.handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(DescribeOpenFailure(),
+              tree.Root() + "/dev/ttyUSB1: an earlier CP2102 bridge has the same description");
 }
 
 TEST_F(SiLayerTest, ABridgeIsHeldExclusivelyAndANumberOutOfRangeIsNotOpened) {
