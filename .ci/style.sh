@@ -30,7 +30,7 @@ run-clang-tidy -quiet -p build -j 2 "$PWD/(app|upload|transport|platform|ports|g
 [ -f build-windows/compile_commands.json ] || { echo "build-windows/compile_commands.json is missing"; exit 1; }
 mingw=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 windows_units=$(git ls-files 'platform/windows/*.cpp' 'ports/windows_*.cpp' 'ports/main.cpp' 'tests/wine/*.cpp' \
-  'gang/*_windows.cpp' 'gang/windows_*.cpp' 'tests/gang/*.cpp')
+  'gang/*_windows.cpp' 'gang/windows_*.cpp' 'tests/gang/child_process_test.cpp' 'tests/gang/child_stub.cpp')
 clang-tidy -quiet -p build-windows --extra-arg=--target=x86_64-w64-mingw32 --extra-arg=-nostdinc++ \
   --extra-arg=-isystem"$mingw/include/c++" --extra-arg=-isystem"$mingw/include/c++/x86_64-w64-mingw32" \
   --extra-arg=-isystem/usr/x86_64-w64-mingw32/include $windows_units > build-windows/clang-tidy.log 2>&1 ||
