@@ -11,9 +11,11 @@
 // from another thread never inherits this one's pipe ends, which would keep
 // them open until it ended.
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "gang/child_process.h"
 #include "gang/windows_command_line.h"
@@ -124,7 +126,8 @@ public:
     InheritedHandles(HANDLE input, HANDLE output, HANDLE errors) : handles_{input, output, errors} {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-        storage_.resize(size);
+        // In words, for the pointers the list holds.
+        storage_.resize((size + sizeof(std::uintptr_t) - 1) / sizeof(std::uintptr_t));
         list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
         if (!InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
             list_ = nullptr;
@@ -146,7 +149,7 @@ public:
 
 private:
     HANDLE handles_[3];
-    std::string storage_;
+    std::vector<std::uintptr_t> storage_;
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
@@ -166,7 +169,9 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
     std::optional<std::string> commandLine = WindowsCommandLine(program, arguments);
     if (!commandLine) {
         SetLastError(0);
-        return Refused(error, program, "no command line carries a quote in the path or a NUL character");
+        return Refused(
+            error, program,
+            "cannot be given a command line: a quote in its path, or a NUL character in an argument");
     }
     UniqueHandle outputRead, outputWrite, errorsRead, errorsWrite;
     if (!MakeOutputPipe(outputRead, outputWrite) || !MakeOutputPipe(errorsRead, errorsWrite))
