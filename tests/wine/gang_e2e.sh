@@ -24,8 +24,11 @@ restart_wineserver() {
     wineserver -p < /dev/null > /dev/null 2>&1
 }
 
-# A simulated target per argument (plain or silent) as COM5, COM6; wine's
-# device manager takes the ports on when the server starts.
+# A simulated target per argument (plain or silent) as COM5, COM6. Wine
+# takes a port of its list on once, when the first server starts with it
+# (its device manager makes the DOS device), and keeps the unix path it was
+# given then: that path is a link of ours, led to each new target.
+ports_listed=false
 start_targets() {
     local number=5 kind slave values=
     target_pids=()
@@ -39,12 +42,15 @@ start_targets() {
             sleep 0.1
         done
         [ -n "$slave" ] || { echo "FAIL the simulated target did not start"; cat "$work/target$number.log"; exit 1; }
-        values+="\"COM$number\"=\"$slave\""$'\n'
+        ln -sfn "$slave" "$work/com$number"
+        values+="\"COM$number\"=\"$work/com$number\""$'\n'
         number=$((number + 1))
     done
-    printf 'REGEDIT4\n\n[%s]\n%s' "${ports_key/HKLM/HKEY_LOCAL_MACHINE}" "$values" > "$work/ports.reg"
-    wine reg delete "$ports_key" /f < /dev/null > /dev/null 2>&1
-    wine regedit /S "Z:${work//\//\\}\\ports.reg" < /dev/null > /dev/null 2>&1
+    if ! $ports_listed; then
+        printf 'REGEDIT4\n\n[%s]\n%s' "${ports_key/HKLM/HKEY_LOCAL_MACHINE}" "$values" > "$work/ports.reg"
+        wine regedit /S "Z:${work//\//\\}\\ports.reg" < /dev/null > /dev/null 2>&1
+        ports_listed=true
+    fi
     restart_wineserver
 }
 stop_targets() {
