@@ -5,6 +5,7 @@
 #include "platform/posix/win32/port_name.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -12,7 +13,6 @@
 #include <optional>
 #include <set>
 
-#include <dirent.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -90,15 +90,17 @@ std::optional<PortEntry> SerialPort(const DeviceRoots& roots, const std::string&
 std::string TtyNameOf(const PortEntry& entry) { return entry.device.substr(entry.device.rfind('/') + 1); }
 
 // The USB device's ids and product string, from the same lookup that opens
-// the converters.
-void AddUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
+// the converters. The lookup's failure, if any.
+std::string AddUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::set<std::string> drivers;
     for (const auto& entry : entries)
         if (!StartsWith(TtyNameOf(entry), "ttyS") && !entry.driver.empty()) drivers.insert(entry.driver);
     std::map<std::string, UsbSerialInterface> byTty;
-    for (const auto& driver : drivers)
-        for (auto& interface : FindUsbSerialInterfaces(roots, driver))
-            byTty.emplace(interface.ttyName, std::move(interface));
+    for (const auto& driver : drivers) {
+        auto interfaces = FindUsbSerialInterfaces(roots, driver);
+        if (!interfaces.Complete()) return interfaces.failure;
+        for (auto& interface : interfaces.found) byTty.emplace(interface.ttyName, std::move(interface));
+    }
     for (auto& entry : entries) {
         const auto found = byTty.find(TtyNameOf(entry));
         if (found == byTty.end()) continue;
@@ -106,15 +108,19 @@ void AddUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
         entry.productId = found->second.productId;
         entry.product = found->second.product;
     }
+    return {};
 }
 
 // The -T1 and -T2 descriptions, each from the list its transport searches.
-void AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
+// The failure of either list, if any.
+std::string AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::map<std::string, DescribedLink> byDevice;
-    for (const auto& ftdi : ListFtdiDevices(roots))
-        byDevice[ftdi.devicePath] = DescribedLink{1, ftdi.description};
-    for (const auto& bridge : FindUsbSerialInterfaces(roots, kCp210xDriver))
-        byDevice[bridge.devicePath] = DescribedLink{2, bridge.product};
+    const auto ftdis = ListFtdiDevices(roots);
+    if (!ftdis.Complete()) return ftdis.failure;
+    for (const auto& ftdi : ftdis.found) byDevice[ftdi.devicePath] = DescribedLink{1, ftdi.description};
+    const auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
+    if (!bridges.Complete()) return bridges.failure;
+    for (const auto& bridge : bridges.found) byDevice[bridge.devicePath] = DescribedLink{2, bridge.product};
     for (auto& entry : entries) {
         const auto found = byDevice.find(entry.device);
         if (found != byDevice.end()) entry.link = found->second;
@@ -136,24 +142,28 @@ void AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots
         entry.link->rank = before + 1;
         entry.link->sameCount = all + 1;
     }
+    return {};
 }
 
 }  // namespace
 
-std::vector<PortEntry> ListLinuxPorts(const DeviceRoots& roots) {
-    std::vector<PortEntry> entries;
+Listing<std::vector<PortEntry>> ListLinuxPorts(const DeviceRoots& roots) {
+    Listing<std::vector<PortEntry>> listing;
+    auto& entries = listing.found;
     const auto sysfsRoot = CanonicalPath(roots.sysfs);
-    if (!sysfsRoot) return entries;
-    std::unique_ptr<DIR, int (*)(DIR*)> ttys(::opendir((roots.sysfs + "/class/tty").c_str()), ::closedir);
-    if (!ttys) return entries;
-    while (const dirent* item = ::readdir(ttys.get())) {
-        if (auto entry = SerialPort(roots, *sysfsRoot, item->d_name)) entries.push_back(std::move(*entry));
+    if (!sysfsRoot) {
+        listing.failure = ListingFailure(roots.sysfs, errno);
+        return listing;
     }
+    listing.failure = ForEachEntryOf(roots.sysfs + "/class/tty", [&](const std::string& name) {
+        if (auto entry = SerialPort(roots, *sysfsRoot, name)) entries.push_back(std::move(*entry));
+    });
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return NaturalLess(TtyNameOf(a), TtyNameOf(b)); });
-    AddUsbDetails(entries, roots);
-    AddDescribedLinks(entries, roots);
-    return entries;
+    if (listing.Complete()) listing.failure = AddUsbDetails(entries, roots);
+    if (listing.Complete()) listing.failure = AddDescribedLinks(entries, roots);
+    if (!listing.Complete()) entries.clear();
+    return listing;
 }
 
 }  // namespace fwsend

@@ -14,7 +14,8 @@ namespace fwsend {
 // option, its driver, the USB device's ids and product string, and for FTDI
 // and CP210x converters the -D description that fwsend matches, ranked in
 // the order in which fwsend tries devices of equal description. The state
-// is left Unknown (see port_state.h).
-std::vector<PortEntry> ListLinuxPorts(const posix::DeviceRoots& roots);
+// is left Unknown (see port_state.h). A failure, and no entries, when sysfs
+// could not be read: a list that may miss devices is no list.
+posix::Listing<std::vector<PortEntry>> ListLinuxPorts(const posix::DeviceRoots& roots);
 
 }  // namespace fwsend

@@ -70,7 +70,9 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
                             "ttyUSB11", "ttyACM0", "tty0"})
         tree.AddDeviceNode(tty);
 
-    const auto entries = ListLinuxPorts(tree.Roots());
+    const auto listing = ListLinuxPorts(tree.Roots());
+    ASSERT_TRUE(listing.Complete()) << listing.failure;
+    const auto& entries = listing.found;
 
     std::vector<std::string> ttys;
     for (const auto& entry : entries) ttys.push_back(TtyOf(entry));
@@ -97,7 +99,7 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_FALSE(entries[1].link);
 
     // The FTDI descriptions are exactly those the FTDI transport matches.
-    const auto ftdi = ListFtdiDevices(tree.Roots());
+    const auto ftdi = ListFtdiDevices(tree.Roots()).found;
     ASSERT_EQ(ftdi.size(), 4u);
     for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(entries[3 + i].link);
@@ -120,8 +122,15 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_EQ(entries[7].link->sameCount, 2u);
 }
 
-TEST(PortFinder, NoTreeNoDevices) {
-    EXPECT_TRUE(ListLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"}).empty());
+TEST(PortFinder, ATreeThatCannotBeReadIsAFailureNotAnEmptyList) {
+    const auto noTree = ListLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"});
+    EXPECT_EQ(noTree.failure, "/nonexistent/sys: No such file or directory");
+    EXPECT_TRUE(noTree.found.empty());
+    std::vector<PortEntry> entries(1);
+    entries[0].device = "/dev/null";
+    EXPECT_EQ(FindPortStates(entries, "/nonexistent/proc"), "/nonexistent/proc: No such file or directory");
+    EXPECT_EQ(entries[0].state, PortState::Unknown);  // no state rather than a guess
+
     EXPECT_EQ(Printed(PrintPortTable, {}), "No serial devices found.\n");
     EXPECT_EQ(Printed(PrintPortJson, {}), "[]\n");
 }
@@ -143,7 +152,7 @@ TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
     entries[1].device = locked.SlavePath();
     entries[2].device = idle.SlavePath();
 
-    FindPortStates(entries, "/proc", lockFolder);
+    EXPECT_EQ(FindPortStates(entries, "/proc", lockFolder), "");
 
     EXPECT_EQ(entries[0].state, PortState::InUse);
     EXPECT_EQ(entries[0].holderPid, holder.Pid());

@@ -7,6 +7,8 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "tests/support/device_namespace_test.h"
 #include "tests/support/upgrade_file.h"
 
@@ -71,6 +73,28 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
     std::string const taken = LineOf(listing.output, "/dev/ttyUSB3");
     EXPECT_NE(taken.find("-T2 takes this one, 1st of 2 so named"), std::string::npos) << listing.output;
     ExpectUploadWith(nodes, "-T2", DescriptionIn(taken, "-T2"));
+}
+
+TEST_F(PortsUploadTest, ASysfsThatCannotBeReadIsReportedNotTakenForNoDevices) {
+    // A /sys without its tty class, as where sysfs is not mounted.
+    std::string const bareSysfs = tree_.Root() + "/bare-sys";
+    ASSERT_EQ(::mkdir(bareSysfs.c_str(), 0755), 0);
+    const std::string why =
+        "/sys/class/tty: No such file or directory (sysfs must be mounted on /sys and readable)\n";
+
+    const RunResult listing = RunWithDevices(bareSysfs, Stage(), {}, {FWSEND_PORTS_PATH});
+    EXPECT_EQ(listing.output, "");
+    EXPECT_EQ(listing.errors, "fwsend-ports: the serial devices cannot be listed: " + why);
+    EXPECT_EQ(listing.status, 1);
+    for (const auto* type : {"-T1", "-T2"}) {
+        const RunResult upload = RunWithDevices(
+            bareSysfs, Stage(), {},
+            {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", type, "-DBoard"});
+        EXPECT_NE(upload.output.find("Error: Board in use or does not exist.\n"), std::string::npos)
+            << upload.output;
+        EXPECT_EQ(upload.errors, "fwsend: USB devices cannot be looked for: " + why) << type;
+        EXPECT_EQ(upload.status, 255);
+    }
 }
 
 TEST(PortsOutput, AListThatCouldNotBeWrittenIsAFailure) {

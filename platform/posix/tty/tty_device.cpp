@@ -120,9 +120,16 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
         NoteOpenFailure(path + ": in use by " + DescribeProcess(lock.Holder()));
         return std::nullopt;
     }
-    // Programs that hold a port without any lock.
-    if (const auto holder = FindDeviceHolder(node.st_rdev, static_cast<long>(::getpid()))) {
-        NoteOpenFailure(path + ": in use by " + DescribeProcess(*holder));
+    // Programs that hold a port without any lock. A look that could not
+    // read the list of processes may have missed one: no open then.
+    const auto holder = FindDeviceHolder(node.st_rdev, static_cast<long>(::getpid()));
+    if (!holder.Complete()) {
+        NoteOpenFailure(path + ": the processes that may hold it cannot be looked for: " + holder.failure +
+                        " (/proc must be mounted and readable)");
+        return std::nullopt;
+    }
+    if (holder.found) {
+        NoteOpenFailure(path + ": in use by " + DescribeProcess(*holder.found));
         return std::nullopt;
     }
     // Non-blocking: the open does not wait for carrier, and the reads and

@@ -36,7 +36,12 @@ std::string FoundDescriptions(const std::vector<FtdiDevice>& devices) {
 FT_HANDLE posix::OpenFtdiByDescription(const char* description, const DeviceRoots& roots) {
     ClearOpenFailure();
     if (description == nullptr) return INVALID_HANDLE_VALUE;
-    const auto devices = ListFtdiDevices(roots);
+    const auto listing = ListFtdiDevices(roots);
+    if (!listing.Complete()) {
+        NoteOpenFailure(UnreadableTreeReason(listing.failure));
+        return INVALID_HANDLE_VALUE;
+    }
+    const auto& devices = listing.found;
     bool matched = false;
     for (const auto& candidate : devices) {
         if (candidate.description != description)

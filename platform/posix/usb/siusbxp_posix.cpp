@@ -57,8 +57,9 @@ BridgeDevice* BridgeFrom(HANDLE handle) {
 
 std::optional<UsbSerialInterface> BridgeNumbered(const DeviceRoots& roots, DWORD deviceNum) {
     auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
-    if (deviceNum >= bridges.size()) return std::nullopt;
-    return std::move(bridges[deviceNum]);
+    if (!bridges.Complete()) NoteOpenFailure(UnreadableTreeReason(bridges.failure));
+    if (deviceNum >= bridges.found.size()) return std::nullopt;
+    return std::move(bridges.found[deviceNum]);
 }
 
 // Changes the terminal and the record together, or neither.
@@ -72,7 +73,13 @@ SI_STATUS Apply(BridgeDevice& bridge, std::optional<LineSettings> wanted) {
 
 SI_STATUS posix::SiGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices) {
     if (numDevices == nullptr) return SI_INVALID_PARAMETER;
-    const auto bridges = FindUsbSerialInterfaces(roots, kCp210xDriver);
+    const auto listing = FindUsbSerialInterfaces(roots, kCp210xDriver);
+    if (!listing.Complete()) {
+        *numDevices = 0;
+        NoteOpenFailure(UnreadableTreeReason(listing.failure));
+        return SI_DEVICE_NOT_FOUND;
+    }
+    const auto& bridges = listing.found;
     *numDevices = static_cast<DWORD>(bridges.size());
     // Counting is how a caller begins to look for a bridge by its
     // description, which this layer never sees: should no bridge match, SI_Open

@@ -3,6 +3,8 @@
 // kernel driver bound to their USB interface (ftdi_sio, cp210x, ...), with
 // the USB device's product string that names them.
 
+#include "platform/posix/folder_listing.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +31,14 @@ struct UsbSerialInterface {
 };
 
 // Every tty of /sys/class/tty whose USB interface is bound to driver, in the
-// natural order of the tty names (ttyUSB2 before ttyUSB10).
-std::vector<UsbSerialInterface> FindUsbSerialInterfaces(const DeviceRoots& roots, std::string_view driver);
+// natural order of the tty names (ttyUSB2 before ttyUSB10). A failure when
+// the tree could not be read: then nothing was looked at, rather than a
+// list that may miss devices.
+Listing<std::vector<UsbSerialInterface>> FindUsbSerialInterfaces(const DeviceRoots& roots,
+                                                                 std::string_view driver);
+
+// Why an open by description failed when the tree could not be read.
+std::string UnreadableTreeReason(const std::string& failure);
 
 // Orders names by their text, with runs of digits compared as numbers.
 bool NaturalLess(std::string_view a, std::string_view b);
@@ -44,7 +52,8 @@ struct FtdiDevice {
     std::string devicePath;   // its terminal device node
 };
 
-// Every interface bound to ftdi_sio, in the natural order of the tty names.
-std::vector<FtdiDevice> ListFtdiDevices(const DeviceRoots& roots);
+// Every interface bound to ftdi_sio, in the natural order of the tty names;
+// a failure as above.
+Listing<std::vector<FtdiDevice>> ListFtdiDevices(const DeviceRoots& roots);
 
 }  // namespace fwsend::posix
