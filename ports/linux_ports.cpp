@@ -65,22 +65,24 @@ std::string ComOptionFor(const std::string& ttyName) {
     return {};
 }
 
+// Any tty with a device behind it, whatever its driver names it: ttyS,
+// ttyUSB, ttyACM, and a board's own UARTs (ttyAMA, ttymxc, ttyO, ttySAC,
+// ttyTHS, ttyLP, ...). Virtual terminals, pseudo-terminals and the console
+// have none.
 std::optional<PortEntry> SerialPort(const DeviceRoots& roots, const std::string& sysfsRoot,
                                     const std::string& ttyName) {
-    const bool onBoard = StartsWith(ttyName, "ttyS");
-    if (!onBoard && !StartsWith(ttyName, "ttyUSB") && !StartsWith(ttyName, "ttyACM")) return std::nullopt;
     std::string const classDir = roots.sysfs + "/class/tty/" + ttyName;
     const auto device = CanonicalPath(classDir + "/device");
     if (!device) return std::nullopt;  // no device behind it
     PortEntry entry;
     entry.device = roots.dev + "/" + ttyName;
     if (!PathExists(entry.device)) return std::nullopt;
-    if (onBoard) {
-        if (const auto type = ReadSysfsAttribute(classDir + "/type")) {
-            const long number = std::strtol(type->c_str(), nullptr, 10);
-            if (number == 0) return std::nullopt;  // a port the driver reserved, with no UART
-            entry.uart = UartName(number);
-        }
+    // The serial core gives each of its ports a type; the UART drivers, USB
+    // ones excepted, are its.
+    if (const auto type = ReadSysfsAttribute(classDir + "/type")) {
+        const long number = std::strtol(type->c_str(), nullptr, 10);
+        if (number == 0) return std::nullopt;  // a port the driver reserved, with no UART
+        entry.uart = UartName(number);
     }
     entry.driver = DriverOf(*device, sysfsRoot);
     entry.comOption = ComOptionFor(ttyName);
@@ -94,7 +96,7 @@ std::string TtyNameOf(const PortEntry& entry) { return entry.device.substr(entry
 std::string AddUsbDetails(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::set<std::string> drivers;
     for (const auto& entry : entries)
-        if (!StartsWith(TtyNameOf(entry), "ttyS") && !entry.driver.empty()) drivers.insert(entry.driver);
+        if (entry.uart.empty() && !entry.driver.empty()) drivers.insert(entry.driver);
     std::map<std::string, UsbSerialInterface> byTty;
     for (const auto& driver : drivers) {
         auto interfaces = FindUsbSerialInterfaces(roots, driver);

@@ -9,8 +9,9 @@
 
 namespace fwsend {
 
-// Every ttyS* with a UART behind it, every ttyACM* and ttyUSB* whose device
-// node exists, in the natural order of the tty names: each with its -COM
+// Every tty with a device behind it whose device node exists (a UART, of
+// the 8250 driver or a board's own, only where one answered; USB serial
+// converters), in the natural order of the tty names: each with its -COM
 // option, its driver, the USB device's ids and product string, and for FTDI
 // and CP210x converters the -D description that fwsend matches, ranked in
 // the order in which fwsend tries devices of equal description. The state

@@ -122,6 +122,26 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_EQ(entries[7].link->sameCount, 2u);
 }
 
+TEST(PortFinder, ABoardsOwnUartsAreListedButNotVirtualTtysNorEmptySlots) {
+    FakeSysfs tree;
+    tree.AddUartTty("/devices/platform/soc/fe201000.serial", "uart-pl011", "ttyAMA0", 32);
+    tree.AddUartTty("/devices/platform/soc/30890000.serial", "imx-uart", "ttymxc1", 62, true);
+    tree.AddUartTty("/devices/platform/serial8250", "serial8250", "ttyS3", 0);  // no UART there
+    tree.AddVirtualTty("ttyprintk");
+    tree.AddVirtualTty("tty1");
+    for (const auto* tty : {"ttyAMA0", "ttymxc1", "ttyS3", "ttyprintk", "tty1"}) tree.AddDeviceNode(tty);
+
+    const auto listing = ListLinuxPorts(tree.Roots());
+    ASSERT_TRUE(listing.Complete()) << listing.failure;
+    ASSERT_EQ(listing.found.size(), 2u);
+    EXPECT_EQ(listing.found[0].device, tree.Root() + "/dev/ttyAMA0");
+    EXPECT_EQ(listing.found[0].comOption, "-COMttyAMA0");
+    EXPECT_EQ(listing.found[0].driver, "uart-pl011");
+    EXPECT_EQ(listing.found[1].comOption, "-COMttymxc1");
+    EXPECT_EQ(listing.found[1].driver, "imx-uart");
+    EXPECT_FALSE(listing.found[1].link);
+}
+
 TEST(PortFinder, ATreeThatCannotBeReadIsAFailureNotAnEmptyList) {
     const auto noTree = ListLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"});
     EXPECT_EQ(noTree.failure, "/nonexistent/sys: No such file or directory");
