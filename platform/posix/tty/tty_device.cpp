@@ -213,18 +213,24 @@ void TtyDevice::Release() {
 }
 
 bool TtyDevice::ApplyLineSettings(const LineSettings& settings) {
+    using Outcome = AppliedAttributes::Outcome;
     const auto flags = TtyFlagsFor(settings);
-    const auto held = flags ? ApplyTtyAttributes(fd_, *flags, settings.baud) : std::nullopt;
-    if (!held) {
-        NoteOpenFailure(path_ + ": the driver refused " + std::to_string(settings.baud) +
-                        " baud with these line settings");
+    const auto applied = flags ? ApplyTtyAttributes(fd_, *flags, settings.baud) : AppliedAttributes{};
+    const std::string baud = std::to_string(settings.baud);
+    if (applied.outcome == Outcome::NonStandardRate) {
+        NoteOpenFailure(path_ + ": this system sets only standard rates, and " + baud +
+                        " baud is not one: choose another");
         return false;
     }
-    if (*held != settings.baud) {
-        NoteOpenFailure(*held == 0
-                            ? path_ + ": the driver cannot run " + std::to_string(settings.baud) + " baud"
-                            : path_ + ": the driver kept " + std::to_string(*held) + " baud instead of " +
-                                  std::to_string(settings.baud));
+    if (applied.outcome == Outcome::Refused) {
+        NoteOpenFailure(path_ + ": the driver refused " + baud + " baud with these line settings");
+        return false;
+    }
+    const auto held = applied.heldBaud;
+    if (held != settings.baud) {
+        NoteOpenFailure(held == 0 ? path_ + ": the driver cannot run " + baud + " baud"
+                                  : path_ + ": the driver kept " + std::to_string(held) +
+                                        " baud instead of " + baud);
         return false;
     }
     line_ = settings;
