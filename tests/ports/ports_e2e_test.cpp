@@ -75,6 +75,25 @@ TEST_F(PortsUploadTest, OfTwoBridgesOfOneDescriptionItMarksTheOneFwsendTakes) {
     ExpectUploadWith(nodes, "-T2", DescriptionIn(taken, "-T2"));
 }
 
+TEST_F(PortsUploadTest, ATreeWhoseInodeNumbersExceed32BitsIsListedAndItsConverterTakesTheImage) {
+    tree_.AddUsbDevice("1-2", "FT232R USB UART");
+    tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    const std::vector<DeviceNode> nodes = {{"ttyUSB0", target_.SlavePath()}};
+    const auto wide = [&](const std::vector<std::string>& argv) {
+        return RunWithDevices(tree_.SysfsRoot(), Stage(), nodes, argv, 30000, InodeNumbers::Wide);
+    };
+
+    const RunResult listing = wide({FWSEND_PORTS_PATH});
+    if (listing.status == 77) GTEST_SKIP() << "no overlayfs here that makes inode numbers wider than 32 bits";
+    EXPECT_NE(LineOf(listing.output, "/dev/ttyUSB0").find("-T1 -D\"FT232R USB UART\""), std::string::npos)
+        << listing.output << listing.errors;
+    const RunResult upload =
+        wide({FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", "-T1", "-DFT232R USB UART"});
+    EXPECT_EQ(upload.status, 0) << upload.output << upload.errors;
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
+}
+
 TEST_F(PortsUploadTest, ListsThatCannotBeReadAreReportedNeverTakenForNoDeviceOrNoHolder) {
     // A /sys without its tty class, as where sysfs is not mounted.
     std::string const bareSysfs = tree_.Root() + "/bare-sys";
