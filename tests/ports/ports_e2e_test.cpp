@@ -94,30 +94,37 @@ TEST_F(PortsUploadTest, ATreeWhoseInodeNumbersExceed32BitsIsListedAndItsConverte
     EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
 }
 
-TEST_F(PortsUploadTest, ListsThatCannotBeReadAreReportedNeverTakenForNoDeviceOrNoHolder) {
+const std::vector<std::string> kUpload = {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200"};
+
+std::vector<std::string> With(std::vector<std::string> argv, const std::vector<std::string>& more) {
+    argv.insert(argv.end(), more.begin(), more.end());
+    return argv;
+}
+
+TEST_F(PortsUploadTest, ASysfsThatCannotBeReadIsReportedNeverTakenForNoDevice) {
     // A /sys without its tty class, as where sysfs is not mounted.
     std::string const bareSysfs = tree_.Root() + "/bare-sys";
     ASSERT_EQ(::mkdir(bareSysfs.c_str(), 0755), 0);
     std::string const noTtys =
         "/sys/class/tty: No such file or directory (sysfs must be mounted on /sys and readable)\n";
-    const std::vector<std::string> upload = {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200"};
-    const auto with = [](std::vector<std::string> argv, const std::vector<std::string>& more) {
-        argv.insert(argv.end(), more.begin(), more.end());
-        return argv;
-    };
 
     const RunResult listing = RunWithDevices(bareSysfs, Stage(), {}, {FWSEND_PORTS_PATH});
     EXPECT_EQ(listing.output, "");
     EXPECT_EQ(listing.errors, "fwsend-ports: the serial devices cannot be listed: " + noTtys);
     EXPECT_EQ(listing.status, 1);
     for (const auto* type : {"-T1", "-T2"}) {
-        const RunResult run = RunWithDevices(bareSysfs, Stage(), {}, with(upload, {type, "-DBoard"}));
+        const RunResult run = RunWithDevices(bareSysfs, Stage(), {}, With(kUpload, {type, "-DBoard"}));
         EXPECT_NE(run.output.find("Error: Board in use or does not exist.\n"), std::string::npos)
             << run.output;
         EXPECT_EQ(run.errors, "fwsend: USB devices cannot be looked for: " + noTtys) << type;
         EXPECT_EQ(run.status, 255);
     }
+}
 
+TEST_F(PortsUploadTest, AProcThatCannotBeReadIsReportedNeverTakenForNoHolder) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers' runtime needs /proc";
+#endif
     // A /proc that root without its right to override permissions cannot
     // read: a holder of the port would go unseen.
     tree_.AddUsbDevice("1-2", "FT232R USB UART");
@@ -129,12 +136,13 @@ TEST_F(PortsUploadTest, ListsThatCannotBeReadAreReportedNeverTakenForNoDeviceOrN
         "exec setpriv --bounding-set=-dac_override,-dac_read_search -- \"$@\"",
         "sh"};
     std::string const noProcesses = "/proc: Permission denied (/proc must be mounted and readable)\n";
-    const RunResult states = Run(nodes, with(unreadableProc, {FWSEND_PORTS_PATH}));
+
+    const RunResult states = Run(nodes, With(unreadableProc, {FWSEND_PORTS_PATH}));
     EXPECT_EQ(states.output, "");
     EXPECT_EQ(states.errors,
               "fwsend-ports: the processes that hold ports cannot be looked for: " + noProcesses);
     EXPECT_EQ(states.status, 1);
-    const RunResult run = Run(nodes, with(unreadableProc, with(upload, {"-COM/dev/ttyUSB0"})));
+    const RunResult run = Run(nodes, With(unreadableProc, With(kUpload, {"-COM/dev/ttyUSB0"})));
     EXPECT_EQ(run.errors,
               "fwsend: /dev/ttyUSB0: the processes that may hold it cannot be looked for: " + noProcesses);
     EXPECT_EQ(run.status, 255);
