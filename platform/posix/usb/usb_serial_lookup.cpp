@@ -177,7 +177,8 @@ Listing<std::vector<DescribedDevice>> ListCp2102Bridges(const DeviceRoots& roots
     Listing<std::vector<DescribedDevice>> bridges;
     bridges.failure = interfaces.failure;
     bridges.found.reserve(interfaces.found.size());
-    for (const auto& interface : interfaces.found) bridges.found.push_back({interface.product, interface.devicePath});
+    for (const auto& interface : interfaces.found)
+        bridges.found.push_back({interface.product, interface.devicePath});
     return bridges;
 }
 
