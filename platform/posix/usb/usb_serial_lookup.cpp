@@ -160,26 +160,29 @@ std::string DescriptionOf(const UsbSerialInterface& interface) {
     return interface.product + ' ' + static_cast<char>('A' + interface.interfaceNumber);
 }
 
-}  // namespace
-
-Listing<std::vector<DescribedDevice>> ListFtdiDevices(const DeviceRoots& roots) {
-    const auto interfaces = FindUsbSerialInterfaces(roots, kFtdiDriver);
+// The interfaces bound to driver, each by the description its vendor
+// library gives it.
+Listing<std::vector<DescribedDevice>> DescribedDevicesOf(const DeviceRoots& roots, std::string_view driver,
+                                                         std::string (*describe)(const UsbSerialInterface&)) {
+    const auto interfaces = FindUsbSerialInterfaces(roots, driver);
     Listing<std::vector<DescribedDevice>> devices;
     devices.failure = interfaces.failure;
     devices.found.reserve(interfaces.found.size());
     for (const auto& interface : interfaces.found)
-        devices.found.push_back({DescriptionOf(interface), interface.devicePath});
+        devices.found.push_back({describe(interface), interface.devicePath});
     return devices;
 }
 
+std::string ProductOf(const UsbSerialInterface& interface) { return interface.product; }
+
+}  // namespace
+
+Listing<std::vector<DescribedDevice>> ListFtdiDevices(const DeviceRoots& roots) {
+    return DescribedDevicesOf(roots, kFtdiDriver, DescriptionOf);
+}
+
 Listing<std::vector<DescribedDevice>> ListCp2102Bridges(const DeviceRoots& roots) {
-    const auto interfaces = FindUsbSerialInterfaces(roots, kCp210xDriver);
-    Listing<std::vector<DescribedDevice>> bridges;
-    bridges.failure = interfaces.failure;
-    bridges.found.reserve(interfaces.found.size());
-    for (const auto& interface : interfaces.found)
-        bridges.found.push_back({interface.product, interface.devicePath});
-    return bridges;
+    return DescribedDevicesOf(roots, kCp210xDriver, ProductOf);
 }
 
 // Exact and case-sensitive, as the vendor libraries match.
