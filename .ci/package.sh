@@ -17,7 +17,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-lint=$(mandoc -Tlint doc/fwsend.1 doc/fwsend-ports.1 2>&1 || true)
+lint=$(mandoc -Tlint doc/fwsend.1 doc/fwsend-ports.1 doc/fwsend-gang.1 2>&1 || true)
 if [ -n "$lint" ]; then
   echo "$lint"
   exit 1
@@ -26,7 +26,8 @@ fi
 prefix=$(mktemp -d /tmp/fwsend-install-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install build --prefix "$prefix"
-for file in bin/fwsend bin/fwsend-ports share/man/man1/fwsend.1 share/man/man1/fwsend-ports.1; do
+for file in bin/fwsend bin/fwsend-ports bin/fwsend-gang share/man/man1/fwsend.1 share/man/man1/fwsend-ports.1 \
+  share/man/man1/fwsend-gang.1; do
   [ -e "$prefix/$file" ] || { echo "cmake --install did not install $file"; exit 1; }
 done
 
@@ -47,8 +48,17 @@ set -e
 grep -q '^usage: fwsend -F' "$prefix/usage.txt" || { cat "$prefix/usage.txt"; exit 1; }
 [ "$status" -eq 255 ] || { echo "fwsend without arguments exited with $status, not 255"; exit 1; }
 fwsend-ports > /dev/null
+# The gang finds the fwsend beside it: a missing port is a failed board
+# (status 1), not "no fwsend to run" (status 2).
+set +e
+fwsend-gang -F"$PWD/tools/sample-firmware.txt" -115200 -COM/dev/fwsend-no-such-port > "$prefix/gang.txt" 2>&1
+status=$?
+set -e
+grep -q 'round 1: 1 board: 0 done, 1 failed' "$prefix/gang.txt" || { cat "$prefix/gang.txt"; exit 1; }
+[ "$status" -eq 1 ] || { echo "fwsend-gang on a missing port exited with $status, not 1"; exit 1; }
 man -w fwsend
 man -w fwsend-ports
+man -w fwsend-gang
 
 dpkg -r fwsend
 hash -r

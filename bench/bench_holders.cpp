@@ -7,8 +7,8 @@
 //
 //   fwsend-bench-holders [processes [looks]]
 //
-// The exit status is 0 when every look found no holder, 2 when the run
-// could not be set up.
+// The exit status is 0 when every look read every process and found no
+// holder, 1 when not, 2 when the run could not be set up.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -67,11 +68,13 @@ int main(int argc, char** argv) {
 
     std::vector<double> times;
     bool noneFound = true;
+    std::string failure;
     for (int i = 0; i < looks; ++i) {
         const auto start = Clock::now();
         const auto holder = posix::FindDeviceHolder(node.st_rdev, static_cast<long>(::getpid()));
         times.push_back(Milliseconds(Clock::now() - start));
-        noneFound = noneFound && !holder;
+        noneFound = noneFound && !holder.found;
+        if (failure.empty()) failure = holder.failure;
     }
     std::sort(times.begin(), times.end());
     std::printf("%zu processes (%d idle ones with %d descriptors each), load %.2f\n", ProcessCount(),
@@ -79,5 +82,6 @@ int main(int argc, char** argv) {
     std::printf("look for the holders of one port, %d times: median %.2f ms, worst %.2f ms\n", looks,
                 times[times.size() / 2], times.back());
     if (!noneFound) std::printf("a holder was found where there is none\n");
-    return noneFound ? 0 : 1;
+    if (!failure.empty()) std::printf("a look could not read the processes: %s\n", failure.c_str());
+    return noneFound && failure.empty() ? 0 : 1;
 }

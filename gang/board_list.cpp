@@ -52,7 +52,13 @@ std::vector<Board> BoardsOfAllPorts(const std::vector<PortEntry>& ports, const s
 std::optional<std::vector<Board>> ListBoards(const GangOptions& options, std::string* error) {
     if (!options.slotsFile.empty()) return ReadSlotFile(options.slotsFile, error);
     if (options.all) {
-        std::vector<Board> boards = BoardsOfAllPorts(AttachedPorts(true), options.driver, options.usbIds);
+        std::string unlisted;
+        const std::vector<PortEntry> ports = AttachedPorts(true, &unlisted);
+        if (!unlisted.empty()) {
+            if (error) *error = "--all: the serial devices cannot be listed: " + unlisted;
+            return std::nullopt;
+        }
+        std::vector<Board> boards = BoardsOfAllPorts(ports, options.driver, options.usbIds);
         if (boards.empty() && error) *error = "--all: the port finder lists no free device of that kind";
         if (boards.empty()) return std::nullopt;
         return boards;

@@ -13,8 +13,10 @@
 namespace fwsend::gang {
 
 // The serial devices attached now, as fwsend-ports lists them; withStates
-// also finds out whether each is free (a look through every process).
-std::vector<PortEntry> AttachedPorts(bool withStates);
+// also finds out whether each is free (a look through every process). When
+// the system's lists could not be read, no entries and *failure says why
+// (left empty otherwise).
+std::vector<PortEntry> AttachedPorts(bool withStates, std::string* failure = nullptr);
 
 // The device that -COM's value (COMttyUSB0, COM3, COM/dev/serial/...) opens
 // in fwsend, as named and with every link followed; resolved is empty when

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/posix/usb/usb_serial_lookup.h"
 #include "platform/posix/win32/port_name.h"
@@ -10,10 +11,13 @@
 
 namespace fwsend::gang {
 
-std::vector<PortEntry> AttachedPorts(bool withStates) {
-    std::vector<PortEntry> entries = ListLinuxPorts(posix::DeviceRoots{});
-    if (withStates) FindPortStates(entries);
-    return entries;
+std::vector<PortEntry> AttachedPorts(bool withStates, std::string* failure) {
+    auto listing = ListLinuxPorts(posix::DeviceRoots{});
+    std::string problem = listing.failure;
+    if (problem.empty() && withStates) problem = FindPortStates(listing.found);
+    if (!problem.empty()) listing.found.clear();
+    if (failure) *failure = problem;
+    return std::move(listing.found);
 }
 
 std::string ResolvedDevice(const std::string& device) {

@@ -39,20 +39,20 @@ std::string BoardRecord(const Board& board, const BoardRun& run, const ImageFact
     record["slot"] = board.slot;
     record["options"] = OptionsText(board.options);
     record["device"] = TextOrNull(location.path);
-    record["usb_id"] = location.entry ? TextOrNull(UsbIdsOf(*location.entry)) : Json(nullptr);
-    record["usb_serial"] = location.entry ? TextOrNull(location.entry->serialNumber) : Json(nullptr);
+    record["usbId"] = location.entry ? TextOrNull(UsbIdsOf(*location.entry)) : Json(nullptr);
+    record["usbSerial"] = location.entry ? TextOrNull(location.entry->serialNumber) : Json(nullptr);
     record["image"] = image.file;
-    record["image_size"] = image.fileBytes;
-    record["image_frames"] = image.frameSizes.size();
-    record["image_sha256"] = image.sha256;
+    record["imageSize"] = image.fileBytes;
+    record["imageFrames"] = image.frameSizes.size();
+    record["imageSha256"] = image.sha256;
     record["start"] = UtcText(run.StartTime(), true);
     record["end"] = UtcText(run.EndTime(), true);
     record["seconds"] = Rounded(run.Seconds());
     record["sends"] = count.sends;
     record["resends"] = count.resends;
-    record["resends_exact"] = count.exact;
+    record["resendsExact"] = count.exact;
     record["result"] = outcome.succeeded ? "done" : "failed";
-    record["exit_status"] = NumberOrNull(outcome.exitStatus);
+    record["exitStatus"] = NumberOrNull(outcome.exitStatus);
     record["signal"] = NumberOrNull(outcome.signal);
     record["message"] = outcome.message;
     record["reason"] = outcome.reason;
@@ -71,7 +71,7 @@ std::string RoundRecord(const RoundSummary& round, const ImageFacts& image) {
     record["failed"] = round.failed;
     record["interrupted"] = round.interrupted;
     record["image"] = image.file;
-    record["image_sha256"] = image.sha256;
+    record["imageSha256"] = image.sha256;
     return Line(record);
 }
 

@@ -5,15 +5,15 @@
 //
 // A board's record:
 //   {"record":"board","round":1,"slot":"slot1","options":"-COMttyUSB0",
-//    "device":"/dev/ttyUSB0","usb_id":"0403:6001","usb_serial":"A50285BI",
-//    "image":"fw.txt","image_size":12384,"image_frames":48,"image_sha256":"…",
+//    "device":"/dev/ttyUSB0","usbId":"0403:6001","usbSerial":"A50285BI",
+//    "image":"fw.txt","imageSize":12384,"imageFrames":48,"imageSha256":"…",
 //    "start":"2026-12-09T10:04:05.123Z","end":"…","seconds":12.345,
-//    "sends":48,"resends":0,"resends_exact":true,"result":"done",
-//    "exit_status":0,"signal":null,"message":"Target updated successfully.","reason":""}
+//    "sends":48,"resends":0,"resendsExact":true,"result":"done",
+//    "exitStatus":0,"signal":null,"message":"Target updated successfully.","reason":""}
 // A round's record:
 //   {"record":"round","round":1,"start":"…","end":"…","seconds":12.5,
 //    "boards":3,"done":2,"failed":1,"interrupted":false,"image":"fw.txt",
-//    "image_sha256":"…"}
+//    "imageSha256":"…"}
 
 #include <memory>
 #include <string>

@@ -7,13 +7,13 @@
 #include "platform/posix/win32/port_name.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
 
-#include <dirent.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -53,22 +53,24 @@ std::string ComOptionFor(const std::string& ttyName) {
     return {};
 }
 
+// Any tty with a device behind it, whatever its driver names it: ttyS,
+// ttyUSB, ttyACM, and a board's own UARTs (ttyAMA, ttymxc, ttyO, ttySAC,
+// ttyTHS, ttyLP, ...). Virtual terminals, pseudo-terminals and the console
+// have none.
 std::optional<PortEntry> SerialPort(const DeviceRoots& roots, const std::string& sysfsRoot,
                                     const std::string& ttyName) {
-    const bool onBoard = StartsWith(ttyName, "ttyS");
-    if (!onBoard && !StartsWith(ttyName, "ttyUSB") && !StartsWith(ttyName, "ttyACM")) return std::nullopt;
     std::string const classDir = roots.sysfs + "/class/tty/" + ttyName;
     const auto device = CanonicalPath(classDir + "/device");
     if (!device) return std::nullopt;  // no device behind it
     PortEntry entry;
     entry.device = roots.dev + "/" + ttyName;
     if (!PathExists(entry.device)) return std::nullopt;
-    if (onBoard) {
-        if (const auto type = ReadSysfsAttribute(classDir + "/type")) {
-            const long number = std::strtol(type->c_str(), nullptr, 10);
-            if (number == 0) return std::nullopt;  // a port the driver reserved, with no UART
-            entry.uart = UartName(number);
-        }
+    // The serial core gives each of its ports a type; the UART drivers, USB
+    // ones excepted, are its.
+    if (const auto type = ReadSysfsAttribute(classDir + "/type")) {
+        const long number = std::strtol(type->c_str(), nullptr, 10);
+        if (number == 0) return std::nullopt;  // a port the driver reserved, with no UART
+        entry.uart = UartName(number);
     }
     entry.driver = DriverServingTty(*device, sysfsRoot);
     entry.comOption = ComOptionFor(ttyName);
@@ -112,32 +114,41 @@ void AddLinksOf(std::map<std::string, DescribedLink>& byDevice, const std::vecto
 }
 
 // The -T1 and -T2 descriptions, each from the list its transport searches.
-void AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
+// The failure of either list, if any.
+std::string AddDescribedLinks(std::vector<PortEntry>& entries, const DeviceRoots& roots) {
     std::map<std::string, DescribedLink> byDevice;
-    AddLinksOf(byDevice, ListFtdiDevices(roots), TransportMedium::Ftdi, kFtdiSameDescription);
-    AddLinksOf(byDevice, ListCp2102Bridges(roots), TransportMedium::Cp2102, kCp2102SameDescription);
+    const auto ftdis = ListFtdiDevices(roots);
+    if (!ftdis.Complete()) return ftdis.failure;
+    const auto bridges = ListCp2102Bridges(roots);
+    if (!bridges.Complete()) return bridges.failure;
+    AddLinksOf(byDevice, ftdis.found, TransportMedium::Ftdi, kFtdiSameDescription);
+    AddLinksOf(byDevice, bridges.found, TransportMedium::Cp2102, kCp2102SameDescription);
     for (auto& entry : entries) {
         const auto found = byDevice.find(entry.device);
         if (found != byDevice.end()) entry.link = found->second;
     }
+    return {};
 }
 
 }  // namespace
 
-std::vector<PortEntry> ListLinuxPorts(const DeviceRoots& roots) {
-    std::vector<PortEntry> entries;
+Listing<std::vector<PortEntry>> ListLinuxPorts(const DeviceRoots& roots) {
+    Listing<std::vector<PortEntry>> listing;
+    auto& entries = listing.found;
     const auto sysfsRoot = CanonicalPath(roots.sysfs);
-    if (!sysfsRoot) return entries;
-    std::unique_ptr<DIR, int (*)(DIR*)> ttys(::opendir((roots.sysfs + "/class/tty").c_str()), ::closedir);
-    if (!ttys) return entries;
-    while (const dirent* item = ::readdir(ttys.get())) {
-        if (auto entry = SerialPort(roots, *sysfsRoot, item->d_name)) entries.push_back(std::move(*entry));
+    if (!sysfsRoot) {
+        listing.failure = ListingFailure(roots.sysfs, errno);
+        return listing;
     }
+    listing.failure = ForEachEntryOf(roots.sysfs + "/class/tty", [&](const std::string& name) {
+        if (auto entry = SerialPort(roots, *sysfsRoot, name)) entries.push_back(std::move(*entry));
+    });
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return NaturalLess(TtyNameOf(a), TtyNameOf(b)); });
-    AddUsbDetails(entries, roots);
-    AddDescribedLinks(entries, roots);
-    return entries;
+    if (listing.Complete()) AddUsbDetails(entries, roots);
+    if (listing.Complete()) listing.failure = AddDescribedLinks(entries, roots);
+    if (!listing.Complete()) entries.clear();
+    return listing;
 }
 
 }  // namespace fwsend

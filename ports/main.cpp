@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace fwsend {
 namespace {
@@ -28,13 +30,31 @@ constexpr const char kUsage[] =
     "\n"
     "  --json   the same as a JSON array, for scripts\n";
 
-std::vector<PortEntry> AttachedPorts() {
+// Empty, with the reason on standard error, when the system's lists could
+// not be read: a list that may miss a device, or show a port in use as
+// free, is no list.
+std::optional<std::vector<PortEntry>> AttachedPorts() {
 #ifdef _WIN32
     return ListWindowsPorts();
 #else
-    auto entries = ListLinuxPorts(posix::DeviceRoots{});
-    FindPortStates(entries);
-    return entries;
+    auto ports = ListLinuxPorts(posix::DeviceRoots{});
+    if (!ports.Complete()) {
+        std::fprintf(
+            stderr,
+            "fwsend-ports: the serial devices cannot be listed: %s (sysfs must be mounted on /sys and "
+            "readable)\n",
+            ports.failure.c_str());
+        return std::nullopt;
+    }
+    const auto stateFailure = FindPortStates(ports.found);
+    if (!stateFailure.empty()) {
+        std::fprintf(stderr,
+                     "fwsend-ports: the processes that hold ports cannot be looked for: %s (/proc must be "
+                     "mounted and readable)\n",
+                     stateFailure.c_str());
+        return std::nullopt;
+    }
+    return std::move(ports.found);
 #endif
 }
 
@@ -59,10 +79,11 @@ int main(int argc, char** argv) {
         }
     }
     const auto entries = AttachedPorts();
+    if (!entries) return 1;
     if (asJson)
-        PrintPortJson(stdout, entries);
+        PrintPortJson(stdout, *entries);
     else
-        PrintPortTable(stdout, entries);
+        PrintPortTable(stdout, *entries);
     // A list cut short by a full disk or a closed pipe must not pass for
     // the whole list.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -51,9 +51,11 @@ std::string UserName(uid_t uid) {
 
 }  // namespace
 
-void FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot,
-                    const std::string& lockFolder) {
-    const auto holders = FindHeldDevices(procRoot);
+std::string FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot,
+                           const std::string& lockFolder) {
+    const auto look = FindHeldDevices(procRoot);
+    if (!look.Complete()) return look.failure;
+    const auto& holders = look.found;
     for (auto& entry : entries) {
         entry.state = PortState::Free;
         // 0: a lock file still being written, or one we may not read.
@@ -76,6 +78,7 @@ void FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot
                 entry.owner = UserName(node.st_uid);
         }
     }
+    return {};
 }
 
 }  // namespace fwsend

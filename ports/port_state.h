@@ -15,8 +15,9 @@ namespace fwsend {
 // permission: this user may not both read and write it; then the group to
 // join, when the device's group (not root's) may, else its owner. Else free.
 // procRoot and lockFolder are /proc and /run/lock; tests may point them
-// elsewhere.
-void FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
-                    const std::string& lockFolder = "/run/lock");
+// elsewhere. The failure when procRoot could not be read to its end (then
+// a device in use might show as free, and no state is given), else empty.
+std::string FindPortStates(std::vector<PortEntry>& entries, const std::string& procRoot = "/proc",
+                           const std::string& lockFolder = "/run/lock");
 
 }  // namespace fwsend

@@ -50,6 +50,8 @@ Bytes Frame(std::size_t payloadLength) { return MakeImage({payloadLength}); }
 
 class SimTargetTest : public ::testing::Test {
 protected:
+    // A fatal failure here returns from Launch only: callers wrap it in
+    // ASSERT_NO_FATAL_FAILURE, so that no test goes on without a link.
     void Launch(const std::vector<std::string>& options) {
         ASSERT_TRUE(target_.Start(options));
         link_ = std::make_unique<SlaveLink>(target_.SlavePath());
@@ -62,7 +64,7 @@ protected:
 };
 
 TEST_F(SimTargetTest, AcceptsFramesAndRecordsThemAsReceived) {
-    Launch({});
+    ASSERT_NO_FATAL_FAILURE(Launch({}));
     const Bytes image = MakeImage({0, 1, 300});
     std::size_t pos = 0;
     for (int size : FrameSizes(image)) {
@@ -77,7 +79,7 @@ TEST_F(SimTargetTest, AcceptsFramesAndRecordsThemAsReceived) {
 }
 
 TEST_F(SimTargetTest, RejectsOnlyTheChosenFrameTheGivenNumberOfTimes) {
-    Launch({"--reject", "2", "--reject-frame", "1"});
+    ASSERT_NO_FATAL_FAILURE(Launch({"--reject", "2", "--reject-frame", "1"}));
     const Bytes first = Frame(4), second = Frame(5);
     ASSERT_TRUE(link_->Send(first));
     EXPECT_EQ(link_->ReadByte(2000), 0x11);
@@ -92,14 +94,14 @@ TEST_F(SimTargetTest, RejectsOnlyTheChosenFrameTheGivenNumberOfTimes) {
 }
 
 TEST_F(SimTargetTest, SendsStaleBytesRightBehindTheVerdict) {
-    Launch({"--stale", "3"});
+    ASSERT_NO_FATAL_FAILURE(Launch({"--stale", "3"}));
     ASSERT_TRUE(link_->Send(Frame(8)));
     for (int expected : {0x11, 0x13, 0x13, 0x13}) EXPECT_EQ(link_->ReadByte(2000), expected);
     EXPECT_EQ(link_->ReadByte(100), kTimedOut);
 }
 
 TEST_F(SimTargetTest, SilentTargetRecordsNothingAndNeverAnswers) {
-    Launch({"--silent"});
+    ASSERT_NO_FATAL_FAILURE(Launch({"--silent"}));
     ASSERT_TRUE(link_->Send(Frame(8)));
     EXPECT_EQ(link_->ReadByte(300), kTimedOut);
     target_.Stop();
@@ -111,7 +113,7 @@ TEST_F(SimTargetTest, PacedVerdictWaitsForTheWireTime) {
     for (bool precise : {false, true}) {
         std::vector<std::string> options{"--pace", "9600", "--framing", "8E1"};
         if (precise) options.push_back("--precise");
-        Launch(options);
+        ASSERT_NO_FATAL_FAILURE(Launch(options));
         // 100 frame bytes + 1 verdict byte, 11 bits each at 9600 baud: 115.7 ms.
         const double start = MonotonicSeconds();
         ASSERT_TRUE(link_->Send(Frame(98)));
@@ -125,7 +127,7 @@ TEST_F(SimTargetTest, PacedVerdictWaitsForTheWireTime) {
 }
 
 TEST_F(SimTargetTest, HangsUpWhenTheFrameAfterTheLastAcceptedOneArrives) {
-    Launch({"--hang-up-after", "1"});
+    ASSERT_NO_FATAL_FAILURE(Launch({"--hang-up-after", "1"}));
     ASSERT_TRUE(link_->Send(Frame(8)));
     EXPECT_EQ(link_->ReadByte(2000), 0x11);
     EXPECT_EQ(link_->ReadByte(100), kTimedOut);  // no hang-up before the next frame
@@ -136,14 +138,14 @@ TEST_F(SimTargetTest, HangsUpWhenTheFrameAfterTheLastAcceptedOneArrives) {
 }
 
 TEST_F(SimTargetTest, ExitsAfterTheGivenFramesOnceTheVerdictWasRead) {
-    Launch({"--exit-after", "1"});
+    ASSERT_NO_FATAL_FAILURE(Launch({"--exit-after", "1"}));
     ASSERT_TRUE(link_->Send(Frame(8)));
     EXPECT_EQ(link_->ReadByte(2000), 0x11);
     EXPECT_EQ(link_->ReadByte(2000), kHungUp);
 }
 
 TEST_F(SimTargetTest, BabblesWithoutPause) {
-    Launch({"--babble"});
+    ASSERT_NO_FATAL_FAILURE(Launch({"--babble"}));
     // Read a byte at a time, as a drain does: the line never falls quiet. (The
     // bound is loose because a busy machine may not schedule the target at once.)
     for (int i = 0; i < 100000; ++i) ASSERT_NE(link_->ReadByte(20), kTimedOut) << "after " << i << " bytes";

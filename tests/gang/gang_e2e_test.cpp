@@ -77,13 +77,13 @@ TEST_F(GangTest, ARoundOfMixedOutcomesGivesEachBoardItsLineRecordAndTheStatus) {
     EXPECT_EQ(done["options"], good.PortArgument());
     EXPECT_EQ(done["device"], good.SlavePath());
     EXPECT_EQ(done["image"], kSample);
-    EXPECT_EQ(done["image_size"], std::filesystem::file_size(kSample));
-    EXPECT_EQ(done["image_frames"], 48);
-    EXPECT_EQ(done["image_sha256"], Sha256Of(kSample));
+    EXPECT_EQ(done["imageSize"], std::filesystem::file_size(kSample));
+    EXPECT_EQ(done["imageFrames"], 48);
+    EXPECT_EQ(done["imageSha256"], Sha256Of(kSample));
     EXPECT_EQ(done["sends"], 48);
     EXPECT_EQ(done["resends"], 0);
     EXPECT_EQ(done["result"], "done");
-    EXPECT_EQ(done["exit_status"], 0);
+    EXPECT_EQ(done["exitStatus"], 0);
     EXPECT_EQ(done["message"], "Target updated successfully.");
     EXPECT_TRUE(std::regex_match(done["start"].get<std::string>(),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
@@ -91,17 +91,17 @@ TEST_F(GangTest, ARoundOfMixedOutcomesGivesEachBoardItsLineRecordAndTheStatus) {
 
     const nlohmann::json silence = BoardRecordOf(records, "2");
     EXPECT_EQ(silence["result"], "failed");
-    EXPECT_EQ(silence["exit_status"], 255);
+    EXPECT_EQ(silence["exitStatus"], 255);
     EXPECT_EQ(silence["sends"], 1);
     EXPECT_EQ(silence["reason"], "fwsend: frame 0 (offset 0, 258 bytes) got no answer");
     const nlohmann::json rejected = BoardRecordOf(records, "3");
     EXPECT_EQ(rejected["sends"], 4);
     EXPECT_EQ(rejected["resends"], 3);
-    EXPECT_EQ(rejected["resends_exact"], true);
+    EXPECT_EQ(rejected["resendsExact"], true);
     const nlohmann::json unplugged = BoardRecordOf(records, "4");
     EXPECT_TRUE(unplugged["device"].is_null());
     EXPECT_EQ(unplugged["sends"], 0);
-    EXPECT_EQ(unplugged["exit_status"], 255);
+    EXPECT_EQ(unplugged["exitStatus"], 255);
 
     // The round's record comes last: its last board ended before it.
     const nlohmann::json& round = records.back();
@@ -139,7 +139,7 @@ TEST_F(GangTest, AnInterruptReachesEveryChildOnceAndIsWaitedFor) {
         for (const std::string slot : {"1", "2"}) {
             const nlohmann::json board = BoardRecordOf(records, slot);
             EXPECT_EQ(board["message"], "Failed: Interrupted.");
-            EXPECT_EQ(board["exit_status"], 255);
+            EXPECT_EQ(board["exitStatus"], 255);
             EXPECT_GT(board["sends"].get<int>(), 0);
         }
         EXPECT_EQ(records.back()["interrupted"], true);
@@ -237,7 +237,7 @@ TEST_F(StandInTest, AChildThatDiesOrWillNotEndIsAFailedBoardAndNeverHangsTheGang
     const auto records = ReportRecords(Report());
     const nlohmann::json killed = BoardRecordOf(records, "1");
     EXPECT_EQ(killed["result"], "failed");
-    EXPECT_TRUE(killed["exit_status"].is_null());
+    EXPECT_TRUE(killed["exitStatus"].is_null());
     EXPECT_EQ(killed["signal"], 9);
     EXPECT_EQ(killed["reason"], "killed by signal 9 (SIGKILL)");
     EXPECT_EQ(BoardRecordOf(records, "2")["reason"],

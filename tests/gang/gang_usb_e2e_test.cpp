@@ -44,10 +44,10 @@ TEST_F(GangUsbTest, BoardsNamedByDescriptionOrFoundByAllAreTheConvertersFwsendOp
     const nlohmann::json byDescription = BoardRecordOf(records, "1");
     EXPECT_EQ(byDescription["options"], "-T2 -D\"Target board\"");
     EXPECT_EQ(byDescription["device"], "/dev/ttyUSB1");
-    EXPECT_EQ(byDescription["usb_id"], "10c4:ea60");
+    EXPECT_EQ(byDescription["usbId"], "10c4:ea60");
     const nlohmann::json found = BoardRecordOf(records, "ttyUSB1");
     EXPECT_EQ(found["device"], "/dev/ttyUSB1");
-    EXPECT_EQ(found["usb_id"], "10c4:ea60");
+    EXPECT_EQ(found["usbId"], "10c4:ea60");
     target_.Stop();
     Bytes twice = ReadUpgradeFile(FWSEND_SAMPLE_IMAGE);
     const Bytes sample = twice;

@@ -81,7 +81,9 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
                             "ttyUSB11", "ttyUSB13", "ttyACM0", "tty0"})
         tree.AddDeviceNode(tty);
 
-    const auto entries = ListLinuxPorts(tree.Roots());
+    const auto listing = ListLinuxPorts(tree.Roots());
+    ASSERT_TRUE(listing.Complete()) << listing.failure;
+    const auto& entries = listing.found;
 
     std::vector<std::string> ttys;
     for (const auto& entry : entries) ttys.push_back(TtyOf(entry));
@@ -114,7 +116,7 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
         "");
 
     // The FTDI descriptions are exactly those the FTDI transport matches.
-    const auto ftdi = ListFtdiDevices(tree.Roots());
+    const auto ftdi = ListFtdiDevices(tree.Roots()).found;
     ASSERT_EQ(ftdi.size(), 4u);
     for (std::size_t i = 0; i < 3; ++i) {
         ASSERT_TRUE(entries[3 + i].link);
@@ -142,8 +144,35 @@ TEST(PortFinder, ListsEachDeviceFwsendCanOpenWithTheOptionsThatNameIt) {
     EXPECT_EQ(entries[9].link->sameCount, 2u);
 }
 
-TEST(PortFinder, NoTreeNoDevices) {
-    EXPECT_TRUE(ListLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"}).empty());
+TEST(PortFinder, ABoardsOwnUartsAreListedButNotVirtualTtysNorEmptySlots) {
+    FakeSysfs tree;
+    tree.AddUartTty("/devices/platform/soc/fe201000.serial", "uart-pl011", "ttyAMA0", 32);
+    tree.AddUartTty("/devices/platform/soc/30890000.serial", "imx-uart", "ttymxc1", 62, true);
+    tree.AddUartTty("/devices/platform/serial8250", "serial8250", "ttyS3", 0);  // no UART there
+    tree.AddVirtualTty("ttyprintk");
+    tree.AddVirtualTty("tty1");
+    for (const auto* tty : {"ttyAMA0", "ttymxc1", "ttyS3", "ttyprintk", "tty1"}) tree.AddDeviceNode(tty);
+
+    const auto listing = ListLinuxPorts(tree.Roots());
+    ASSERT_TRUE(listing.Complete()) << listing.failure;
+    ASSERT_EQ(listing.found.size(), 2u);
+    EXPECT_EQ(listing.found[0].device, tree.Root() + "/dev/ttyAMA0");
+    EXPECT_EQ(listing.found[0].comOption, "-COMttyAMA0");
+    EXPECT_EQ(listing.found[0].driver, "uart-pl011");
+    EXPECT_EQ(listing.found[1].comOption, "-COMttymxc1");
+    EXPECT_EQ(listing.found[1].driver, "imx-uart");
+    EXPECT_FALSE(listing.found[1].link);
+}
+
+TEST(PortFinder, ATreeThatCannotBeReadIsAFailureNotAnEmptyList) {
+    const auto noTree = ListLinuxPorts(DeviceRoots{"/nonexistent/sys", "/nonexistent/dev"});
+    EXPECT_EQ(noTree.failure, "/nonexistent/sys: No such file or directory");
+    EXPECT_TRUE(noTree.found.empty());
+    std::vector<PortEntry> entries(1);
+    entries[0].device = "/dev/null";
+    EXPECT_EQ(FindPortStates(entries, "/nonexistent/proc"), "/nonexistent/proc: No such file or directory");
+    EXPECT_EQ(entries[0].state, PortState::Unknown);  // no state rather than a guess
+
     EXPECT_EQ(Printed(PrintPortTable, {}), "No serial devices found.\n");
     EXPECT_EQ(Printed(PrintPortJson, {}), "[]\n");
 }
@@ -165,7 +194,7 @@ TEST(PortState, ADeviceIsInUseByTheHolderOfItsLockFileOrOfAnOpenDescriptor) {
     entries[1].device = locked.SlavePath();
     entries[2].device = idle.SlavePath();
 
-    FindPortStates(entries, "/proc", lockFolder);
+    EXPECT_EQ(FindPortStates(entries, "/proc", lockFolder), "");
 
     EXPECT_EQ(entries[0].state, PortState::InUse);
     EXPECT_EQ(entries[0].holderPid, holder.Pid());

@@ -7,6 +7,8 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "tests/support/device_namespace_test.h"
 #include "tests/support/upgrade_file.h"
 
@@ -92,6 +94,81 @@ TEST_F(PortsUploadTest, TheByPathOptionItPrintsUploadsThroughThatLink) {
     EXPECT_EQ(run.status, 0) << run.output << run.errors;
     target_.Stop();
     EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
+}
+
+TEST_F(PortsUploadTest, ATreeWhoseInodeNumbersExceed32BitsIsListedAndItsConverterTakesTheImage) {
+    tree_.AddUsbDevice("1-2", "FT232R USB UART");
+    tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    const std::vector<DeviceNode> nodes = {{"ttyUSB0", target_.SlavePath()}};
+    const auto wide = [&](const std::vector<std::string>& argv) {
+        return RunWithDevices(tree_.SysfsRoot(), Stage(), nodes, argv, 30000, InodeNumbers::Wide);
+    };
+
+    const RunResult listing = wide({FWSEND_PORTS_PATH});
+    if (listing.status == 77) GTEST_SKIP() << "no overlayfs here that makes inode numbers wider than 32 bits";
+    EXPECT_NE(LineOf(listing.output, "/dev/ttyUSB0").find("-T1 -D\"FT232R USB UART\""), std::string::npos)
+        << listing.output << listing.errors;
+    const RunResult upload =
+        wide({FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200", "-T1", "-DFT232R USB UART"});
+    EXPECT_EQ(upload.status, 0) << upload.output << upload.errors;
+    target_.Stop();
+    EXPECT_EQ(target_.ReceivedBytes(), ReadUpgradeFile(FWSEND_SAMPLE_IMAGE));
+}
+
+const std::vector<std::string> kUpload = {FWSEND_PATH, std::string("-F") + FWSEND_SAMPLE_IMAGE, "-115200"};
+
+std::vector<std::string> With(std::vector<std::string> argv, const std::vector<std::string>& more) {
+    argv.insert(argv.end(), more.begin(), more.end());
+    return argv;
+}
+
+TEST_F(PortsUploadTest, ASysfsThatCannotBeReadIsReportedNeverTakenForNoDevice) {
+    // A /sys without its tty class, as where sysfs is not mounted.
+    std::string const bareSysfs = tree_.Root() + "/bare-sys";
+    ASSERT_EQ(::mkdir(bareSysfs.c_str(), 0755), 0);
+    std::string const noTtys =
+        "/sys/class/tty: No such file or directory (sysfs must be mounted on /sys and readable)\n";
+
+    const RunResult listing = RunWithDevices(bareSysfs, Stage(), {}, {FWSEND_PORTS_PATH});
+    EXPECT_EQ(listing.output, "");
+    EXPECT_EQ(listing.errors, "fwsend-ports: the serial devices cannot be listed: " + noTtys);
+    EXPECT_EQ(listing.status, 1);
+    for (const auto* type : {"-T1", "-T2"}) {
+        const RunResult run = RunWithDevices(bareSysfs, Stage(), {}, With(kUpload, {type, "-DBoard"}));
+        EXPECT_NE(run.output.find("Error: Board in use or does not exist.\n"), std::string::npos)
+            << run.output;
+        EXPECT_EQ(run.errors, "fwsend: USB devices cannot be looked for: " + noTtys) << type;
+        EXPECT_EQ(run.status, 255);
+    }
+}
+
+TEST_F(PortsUploadTest, AProcThatCannotBeReadIsReportedNeverTakenForNoHolder) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers' runtime needs /proc";
+#endif
+    // A /proc that root without its right to override permissions cannot
+    // read: a holder of the port would go unseen.
+    tree_.AddUsbDevice("1-2", "FT232R USB UART");
+    tree_.AddUsbSerialTty("1-2", 0, "ftdi_sio", "ttyUSB0");
+    const std::vector<DeviceNode> nodes = {{"ttyUSB0", target_.SlavePath()}};
+    const std::vector<std::string> unreadableProc = {
+        "sh", "-c",
+        "mount -t tmpfs -o mode=000 fwsend-test-proc /proc && "
+        "exec setpriv --bounding-set=-dac_override,-dac_read_search -- \"$@\"",
+        "sh"};
+    std::string const noProcesses = "/proc: Permission denied (/proc must be mounted and readable)\n";
+
+    const RunResult states = Run(nodes, With(unreadableProc, {FWSEND_PORTS_PATH}));
+    EXPECT_EQ(states.output, "");
+    EXPECT_EQ(states.errors,
+              "fwsend-ports: the processes that hold ports cannot be looked for: " + noProcesses);
+    EXPECT_EQ(states.status, 1);
+    const RunResult run = Run(nodes, With(unreadableProc, With(kUpload, {"-COM/dev/ttyUSB0"})));
+    EXPECT_EQ(run.errors,
+              "fwsend: /dev/ttyUSB0: the processes that may hold it cannot be looked for: " + noProcesses);
+    EXPECT_EQ(run.status, 255);
+    target_.Stop();
+    EXPECT_TRUE(target_.ReceivedBytes().empty());
 }
 
 TEST(PortsOutput, AListThatCouldNotBeWrittenIsAFailure) {

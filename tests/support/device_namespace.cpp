@@ -4,14 +4,28 @@ namespace fwsend {
 
 namespace {
 
-// $1 the fake tree, $2 the staging directory, then kind/name/target triples
-// up to "--" (node: bound to target; link: a symbolic link to it), then the
-// program and its arguments. /dev is built aside and moved
-// into place, since the targets live under the /dev it replaces. The run
-// gets a /run/lock of its own: its device names are the machine's too.
+// $1 the fake tree, $2 the staging directory, $3 "wide" for inode numbers
+// beyond 32 bits, then kind/name/target triples up to "--" (node: bound to
+// target; link: a symbolic link to it), then the program and its
+// arguments. /dev is built aside and moved into place, since the targets
+// live under the /dev it replaces. The run gets a /run/lock of its own: its
+// device names are the machine's too.
+//
+// Wide inode numbers come from overlayfs with xino over two filesystems
+// (the tree's and a tmpfs): it puts the layer's number in the high bits
+// of every inode number of the lower layers. Exit status 77 where the
+// tree's numbers do not come out wide.
 constexpr char kScript[] =
     "set -e\n"
-    "sys=$1; stage=$2; shift 2\n"
+    "sys=$1; stage=$2; inodes=$3; shift 3\n"
+    "if [ \"$inodes\" = wide ]; then\n"
+    "  mount -t tmpfs fwsend-test-layer \"$stage\"\n"
+    "  mkdir \"$stage/empty\" \"$stage/sys\"\n"
+    "  mount -t overlay -o \"lowerdir=$sys:$stage/empty,xino=on\" fwsend-test-wide \"$stage/sys\" || exit "
+    "77\n"
+    "  sys=$stage/sys\n"
+    "  [ \"$(stat -c %i \"$sys/class/tty\")\" -gt 4294967295 ] || exit 77\n"
+    "fi\n"
     "mount --bind \"$sys\" /sys\n"
     "if [ -d /run/lock ]; then mount -t tmpfs fwsend-test-lock /run/lock; fi\n"
     "mount -t tmpfs fwsend-test-dev \"$stage\"\n"
@@ -31,11 +45,12 @@ constexpr char kScript[] =
 
 RunResult RunWithDevices(const std::string& sysfsRoot, const std::string& stageDir,
                          const std::vector<DeviceNode>& nodes, const std::vector<std::string>& argv,
-                         int timeoutMs) {
+                         int timeoutMs, InodeNumbers inodes) {
     // unshare makes every mount private in the new namespace by default.
     std::vector<std::string> command = {
         "/usr/bin/unshare", "--mount", "--propagation", "private", "sh", "-c", kScript, "sh",
         sysfsRoot,          stageDir};
+    command.push_back(inodes == InodeNumbers::Wide ? "wide" : "as-they-are");
     for (const auto& node : nodes) {
         command.push_back(node.link ? "link" : "node");
         command.push_back(node.name);

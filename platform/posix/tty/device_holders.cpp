@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/posix/folder_listing.h"
 #include "platform/posix/unique_fd.h"
 
 namespace fwsend::posix {
@@ -107,39 +108,43 @@ std::vector<dev_t> DevicesHeldBy(int procDir, const char* pid) {
     return held;
 }
 
-// Calls visit(pid, devices held) for each process but ignoredPid.
+// Calls visit(pid, devices held) for each process but ignoredPid. The
+// failure when the list of processes could not be read to its end; a
+// process that ends meanwhile simply holds nothing.
 template <typename Visit>
-void ForEachProcess(const std::string& procRoot, long ignoredPid, Visit visit) {
+std::string ForEachProcess(const std::string& procRoot, long ignoredPid, Visit visit) {
     DirHandle processes(::opendir(procRoot.c_str()), ::closedir);
-    if (!processes) return;
+    if (!processes) return ListingFailure(procRoot, errno);
     const int procDir = ::dirfd(processes.get());
-    while (const dirent* process = ::readdir(processes.get())) {
-        const auto pid = ProcessId(process->d_name);
-        if (!pid || *pid == ignoredPid) continue;
-        visit(*pid, DevicesHeldBy(procDir, process->d_name));
-    }
+    const int error = ForEachEntry(processes.get(), [&](const char* name) {
+        const auto pid = ProcessId(name);
+        if (pid && *pid != ignoredPid) visit(*pid, DevicesHeldBy(procDir, name));
+    });
+    return error == 0 ? std::string() : ListingFailure(procRoot, error);
 }
 
 }  // namespace
 
-std::optional<long> FindDeviceHolder(dev_t device, long ignoredPid, const std::string& procRoot) {
-    std::optional<long> holder;
-    ForEachProcess(procRoot, ignoredPid, [&](long pid, const std::vector<dev_t>& held) {
+Listing<std::optional<long>> FindDeviceHolder(dev_t device, long ignoredPid, const std::string& procRoot) {
+    Listing<std::optional<long>> look;
+    auto& holder = look.found;
+    look.failure = ForEachProcess(procRoot, ignoredPid, [&](long pid, const std::vector<dev_t>& held) {
         if (std::find(held.begin(), held.end(), device) == held.end()) return;
         if (!holder || pid < *holder) holder = pid;
     });
-    return holder;
+    return look;
 }
 
-std::map<dev_t, long> FindHeldDevices(const std::string& procRoot) {
-    std::map<dev_t, long> holders;
-    ForEachProcess(procRoot, 0, [&](long pid, const std::vector<dev_t>& held) {
+Listing<std::map<dev_t, long>> FindHeldDevices(const std::string& procRoot) {
+    Listing<std::map<dev_t, long>> look;
+    auto& holders = look.found;
+    look.failure = ForEachProcess(procRoot, 0, [&](long pid, const std::vector<dev_t>& held) {
         for (const dev_t device : held) {
             const auto known = holders.find(device);
             if (known == holders.end() || known->second > pid) holders[device] = pid;
         }
     });
-    return holders;
+    return look;
 }
 
 }  // namespace fwsend::posix

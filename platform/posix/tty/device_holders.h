@@ -8,6 +8,8 @@
 // a user of its slave: it is never counted as holding the slave. Processes
 // of other users are visible to root only.
 
+#include "platform/posix/folder_listing.h"
+
 #include <sys/types.h>
 
 #include <map>
@@ -19,12 +21,13 @@ namespace fwsend::posix {
 constexpr char kDefaultProcRoot[] = "/proc";
 
 // The lowest process id other than ignoredPid that holds device open, if
-// any.
-std::optional<long> FindDeviceHolder(dev_t device, long ignoredPid,
-                                     const std::string& procRoot = kDefaultProcRoot);
+// any; a failure when procRoot could not be read to its end, since a holder
+// may then have been missed.
+Listing<std::optional<long>> FindDeviceHolder(dev_t device, long ignoredPid,
+                                              const std::string& procRoot = kDefaultProcRoot);
 
 // Every character device that some process holds open, with the lowest such
-// process id.
-std::map<dev_t, long> FindHeldDevices(const std::string& procRoot = kDefaultProcRoot);
+// process id; a failure as above.
+Listing<std::map<dev_t, long>> FindHeldDevices(const std::string& procRoot = kDefaultProcRoot);
 
 }  // namespace fwsend::posix

@@ -120,9 +120,16 @@ std::optional<TtyDevice> TtyDevice::OpenExclusive(const std::string& path) {
         NoteOpenFailure(path + ": in use by " + DescribeProcess(lock.Holder()));
         return std::nullopt;
     }
-    // Programs that hold a port without any lock.
-    if (const auto holder = FindDeviceHolder(node.st_rdev, static_cast<long>(::getpid()))) {
-        NoteOpenFailure(path + ": in use by " + DescribeProcess(*holder));
+    // Programs that hold a port without any lock. A look that could not
+    // read the list of processes may have missed one: no open then.
+    const auto holder = FindDeviceHolder(node.st_rdev, static_cast<long>(::getpid()));
+    if (!holder.Complete()) {
+        NoteOpenFailure(path + ": the processes that may hold it cannot be looked for: " + holder.failure +
+                        " (/proc must be mounted and readable)");
+        return std::nullopt;
+    }
+    if (holder.found) {
+        NoteOpenFailure(path + ": in use by " + DescribeProcess(*holder.found));
         return std::nullopt;
     }
     // Non-blocking: the open does not wait for carrier, and the reads and
@@ -206,18 +213,24 @@ void TtyDevice::Release() {
 }
 
 bool TtyDevice::ApplyLineSettings(const LineSettings& settings) {
+    using Outcome = AppliedAttributes::Outcome;
     const auto flags = TtyFlagsFor(settings);
-    const auto held = flags ? ApplyTtyAttributes(fd_, *flags, settings.baud) : std::nullopt;
-    if (!held) {
-        NoteOpenFailure(path_ + ": the driver refused " + std::to_string(settings.baud) +
-                        " baud with these line settings");
+    const auto applied = flags ? ApplyTtyAttributes(fd_, *flags, settings.baud) : AppliedAttributes{};
+    const std::string baud = std::to_string(settings.baud);
+    if (applied.outcome == Outcome::NonStandardRate) {
+        NoteOpenFailure(path_ + ": this system sets only standard rates, and " + baud +
+                        " baud is not one: choose another");
         return false;
     }
-    if (*held != settings.baud) {
-        NoteOpenFailure(*held == 0
-                            ? path_ + ": the driver cannot run " + std::to_string(settings.baud) + " baud"
-                            : path_ + ": the driver kept " + std::to_string(*held) + " baud instead of " +
-                                  std::to_string(settings.baud));
+    if (applied.outcome == Outcome::Refused) {
+        NoteOpenFailure(path_ + ": the driver refused " + baud + " baud with these line settings");
+        return false;
+    }
+    const auto held = applied.heldBaud;
+    if (held != settings.baud) {
+        NoteOpenFailure(held == 0 ? path_ + ": the driver cannot run " + baud + " baud"
+                                  : path_ + ": the driver kept " + std::to_string(held) +
+                                        " baud instead of " + baud);
         return false;
     }
     line_ = settings;

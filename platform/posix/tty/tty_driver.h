@@ -14,10 +14,23 @@
 
 namespace fwsend::posix {
 
+// What came of a change of the line's attributes.
+struct AppliedAttributes {
+    enum class Outcome {
+        Applied,
+        Refused,          // the driver refused the change
+        NonStandardRate,  // the system sets standard rates (B9600, ...) only, and this is none
+    };
+    Outcome outcome = Outcome::Refused;
+    // Applied: the rate the driver holds afterwards; 0 when it holds one
+    // that has no number here.
+    std::uint32_t heldBaud = 0;
+};
+
 // Applies flag words and a baud rate in one step, then reads back the rate
 // the driver holds: a driver that cannot run a rate keeps its old one or
-// rounds it, and says so only there. Empty when the driver refused.
-std::optional<std::uint32_t> ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud);
+// rounds it, and says so only there.
+AppliedAttributes ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud);
 
 // Bytes written but not yet on the wire; empty when the driver cannot tell.
 std::optional<std::size_t> TransmitQueueBytes(int fd);
@@ -27,9 +40,9 @@ std::optional<std::size_t> TransmitQueueBytes(int fd);
 std::optional<bool> LowLatency(int fd);
 bool SetLowLatency(int fd, bool on);
 
-// The terminal's whole state as the driver holds it (termios2 on Linux),
-// kept from the open to be put back at the close: a port is left as it was
-// found, not raw at the upload's rate.
+// The terminal's whole state as the driver holds it (termios2 on Linux,
+// where it is offered), kept from the open to be put back at the close: a
+// port is left as it was found, not raw at the upload's rate.
 struct SavedTtyAttributes {
     alignas(8) unsigned char bytes[128];
 };

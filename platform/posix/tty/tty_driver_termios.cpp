@@ -57,24 +57,26 @@ bool SpeedFor(std::uint32_t baud, speed_t& speed) {
 
 }  // namespace
 
-std::optional<std::uint32_t> ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud) {
+AppliedAttributes ApplyTtyAttributes(int fd, const TtyFlags& flags, std::uint32_t baud) {
+    using Outcome = AppliedAttributes::Outcome;
     speed_t speed{};
-    if (!SpeedFor(baud, speed)) return std::nullopt;
+    if (!SpeedFor(baud, speed)) return {Outcome::NonStandardRate, 0};
 
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return std::nullopt;
+    if (::tcgetattr(fd, &tio) != 0) return {};
     tio.c_iflag = flags.iflag;
     tio.c_oflag = flags.oflag;
     tio.c_lflag = flags.lflag;
     tio.c_cflag = flags.cflag;
     tio.c_cc[VMIN] = flags.vmin;
     tio.c_cc[VTIME] = flags.vtime;
-    if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0) return std::nullopt;
+    if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0) return {};
 
     termios applied{};
-    if (::tcgetattr(fd, &applied) != 0) return std::nullopt;
-    if (::cfgetospeed(&applied) != speed) return 0u;  // some other rate: no number for it here
-    return baud;
+    if (::tcgetattr(fd, &applied) != 0) return {};
+    if (::cfgetospeed(&applied) != speed)
+        return {Outcome::Applied, 0};  // some other rate: no number for it here
+    return {Outcome::Applied, baud};
 }
 
 std::optional<std::size_t> TransmitQueueBytes(int fd) {

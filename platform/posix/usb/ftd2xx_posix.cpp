@@ -27,7 +27,12 @@ constexpr DWORD kSlowestFtdiBaud = 183;
 FT_HANDLE posix::OpenFtdiByDescription(const char* description, const DeviceRoots& roots) {
     ClearOpenFailure();
     if (description == nullptr) return INVALID_HANDLE_VALUE;
-    const auto devices = ListFtdiDevices(roots);
+    const auto listing = ListFtdiDevices(roots);
+    if (!listing.Complete()) {
+        NoteOpenFailure(UnreadableTreeReason(listing.failure));
+        return INVALID_HANDLE_VALUE;
+    }
+    const auto& devices = listing.found;
     // One held by another program is passed over: another converter of
     // that name may be free.
     auto opened = OpenByDescription(devices, description, kFtdiSameDescription);

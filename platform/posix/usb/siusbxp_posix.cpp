@@ -84,15 +84,25 @@ std::string NoBridgeReason(const std::vector<DescribedDevice>& bridges) {
 HANDLE posix::OpenCp2102ByDescription(const char* description, const DeviceRoots& roots) {
     ClearOpenFailure();
     if (description == nullptr) return INVALID_HANDLE_VALUE;
-    const auto bridges = ListCp2102Bridges(roots);
-    auto opened = OpenByDescription(bridges, description, kCp2102SameDescription);
-    if (!opened.described) NoteOpenFailure(NoBridgeReason(bridges));
+    const auto listing = ListCp2102Bridges(roots);
+    if (!listing.Complete()) {
+        NoteOpenFailure(UnreadableTreeReason(listing.failure));
+        return INVALID_HANDLE_VALUE;
+    }
+    auto opened = OpenByDescription(listing.found, description, kCp2102SameDescription);
+    if (!opened.described) NoteOpenFailure(NoBridgeReason(listing.found));
     return opened.device ? HandleForBridge(std::move(*opened.device)) : INVALID_HANDLE_VALUE;
 }
 
 SI_STATUS posix::SiGetNumDevices(const DeviceRoots& roots, LPDWORD numDevices) {
     if (numDevices == nullptr) return SI_INVALID_PARAMETER;
-    const auto bridges = ListCp2102Bridges(roots);
+    const auto listing = ListCp2102Bridges(roots);
+    if (!listing.Complete()) {
+        *numDevices = 0;
+        NoteOpenFailure(UnreadableTreeReason(listing.failure));
+        return SI_DEVICE_NOT_FOUND;
+    }
+    const auto& bridges = listing.found;
     *numDevices = static_cast<DWORD>(bridges.size());
     // A caller's search by description begins with this count and, when no
     // bridge has the description, ends without another call: this is then
@@ -105,7 +115,7 @@ SI_STATUS posix::SiGetProductString(const DeviceRoots& roots, DWORD deviceNum, c
                                     DWORD options) {
     if (productString == nullptr || options != SI_RETURN_DESCRIPTION)
         return SI_INVALID_PARAMETER;  // serial numbers and the like are not offered
-    const auto bridges = ListCp2102Bridges(roots);
+    const auto bridges = ListCp2102Bridges(roots).found;
     if (deviceNum >= bridges.size()) return SI_DEVICE_NOT_FOUND;
     const std::string& product = bridges[deviceNum].description;
     std::size_t const length = std::min<std::size_t>(product.size(), SI_MAX_DEVICE_STRLEN - 1);
@@ -118,7 +128,12 @@ SI_STATUS posix::SiOpen(const DeviceRoots& roots, DWORD deviceNum, HANDLE* handl
     if (handle == nullptr) return SI_INVALID_PARAMETER;
     *handle = INVALID_HANDLE_VALUE;
     ClearOpenFailure();
-    const auto bridges = ListCp2102Bridges(roots);
+    const auto listing = ListCp2102Bridges(roots);
+    if (!listing.Complete()) {
+        NoteOpenFailure(UnreadableTreeReason(listing.failure));
+        return SI_DEVICE_NOT_FOUND;
+    }
+    const auto& bridges = listing.found;
     if (deviceNum >= bridges.size()) {
         NoteOpenFailure("no CP2102 bridge numbered " + std::to_string(deviceNum) + " is attached");
         return SI_DEVICE_NOT_FOUND;

@@ -3,11 +3,9 @@
 #include "platform/posix/usb/sysfs_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <memory>
 #include <optional>
-
-#include <dirent.h>
 
 namespace fwsend::posix {
 
@@ -82,21 +80,30 @@ std::optional<UsbSerialInterface> InterfaceOfTty(const DeviceRoots& roots, const
 
 }  // namespace
 
-std::vector<UsbSerialInterface> FindUsbSerialInterfaces(const DeviceRoots& roots, std::string_view driver) {
-    std::vector<UsbSerialInterface> found;
+Listing<std::vector<UsbSerialInterface>> FindUsbSerialInterfaces(const DeviceRoots& roots,
+                                                                 std::string_view driver) {
+    Listing<std::vector<UsbSerialInterface>> listing;
+    auto& found = listing.found;
     const auto sysfsRoot = CanonicalPath(roots.sysfs);
-    if (!sysfsRoot) return found;
-    std::unique_ptr<DIR, int (*)(DIR*)> ttys(::opendir((roots.sysfs + "/class/tty").c_str()), ::closedir);
-    if (!ttys) return found;
-    while (const dirent* entry = ::readdir(ttys.get())) {
-        std::string const name = entry->d_name;
-        if (name == "." || name == "..") continue;
+    if (!sysfsRoot) {
+        listing.failure = ListingFailure(roots.sysfs, errno);
+        return listing;
+    }
+    listing.failure = ForEachEntryOf(roots.sysfs + "/class/tty", [&](const std::string& name) {
         if (auto interface = InterfaceOfTty(roots, *sysfsRoot, name, driver))
             found.push_back(std::move(*interface));
+    });
+    if (!listing.Complete()) {
+        found.clear();
+        return listing;
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return NaturalLess(a.ttyName, b.ttyName); });
-    return found;
+    return listing;
+}
+
+std::string UnreadableTreeReason(const std::string& failure) {
+    return "USB devices cannot be looked for: " + failure + " (sysfs must be mounted on /sys and readable)";
 }
 
 std::optional<UsbSerialInterface> UsbSerialInterfaceOf(const DeviceRoots& roots, const std::string& ttyName) {
@@ -153,23 +160,29 @@ std::string DescriptionOf(const UsbSerialInterface& interface) {
     return interface.product + ' ' + static_cast<char>('A' + interface.interfaceNumber);
 }
 
-}  // namespace
-
-std::vector<DescribedDevice> ListFtdiDevices(const DeviceRoots& roots) {
-    const auto interfaces = FindUsbSerialInterfaces(roots, kFtdiDriver);
-    std::vector<DescribedDevice> devices;
-    devices.reserve(interfaces.size());
-    for (const auto& interface : interfaces)
-        devices.push_back({DescriptionOf(interface), interface.devicePath});
+// The interfaces bound to driver, each by the description its vendor
+// library gives it.
+Listing<std::vector<DescribedDevice>> DescribedDevicesOf(const DeviceRoots& roots, std::string_view driver,
+                                                         std::string (*describe)(const UsbSerialInterface&)) {
+    const auto interfaces = FindUsbSerialInterfaces(roots, driver);
+    Listing<std::vector<DescribedDevice>> devices;
+    devices.failure = interfaces.failure;
+    devices.found.reserve(interfaces.found.size());
+    for (const auto& interface : interfaces.found)
+        devices.found.push_back({describe(interface), interface.devicePath});
     return devices;
 }
 
-std::vector<DescribedDevice> ListCp2102Bridges(const DeviceRoots& roots) {
-    const auto interfaces = FindUsbSerialInterfaces(roots, kCp210xDriver);
-    std::vector<DescribedDevice> bridges;
-    bridges.reserve(interfaces.size());
-    for (const auto& interface : interfaces) bridges.push_back({interface.product, interface.devicePath});
-    return bridges;
+std::string ProductOf(const UsbSerialInterface& interface) { return interface.product; }
+
+}  // namespace
+
+Listing<std::vector<DescribedDevice>> ListFtdiDevices(const DeviceRoots& roots) {
+    return DescribedDevicesOf(roots, kFtdiDriver, DescriptionOf);
+}
+
+Listing<std::vector<DescribedDevice>> ListCp2102Bridges(const DeviceRoots& roots) {
+    return DescribedDevicesOf(roots, kCp210xDriver, ProductOf);
 }
 
 // Exact and case-sensitive, as the vendor libraries match.

@@ -4,6 +4,8 @@
 // the USB device's product string that names them; and the driver that
 // serves any tty.
 
+#include "platform/posix/folder_listing.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -33,8 +35,14 @@ struct UsbSerialInterface {
 };
 
 // Every tty of /sys/class/tty whose USB interface is bound to driver, in the
-// natural order of the tty names (ttyUSB2 before ttyUSB10).
-std::vector<UsbSerialInterface> FindUsbSerialInterfaces(const DeviceRoots& roots, std::string_view driver);
+// natural order of the tty names (ttyUSB2 before ttyUSB10). A failure when
+// the tree could not be read: then nothing was looked at, rather than a
+// list that may miss devices.
+Listing<std::vector<UsbSerialInterface>> FindUsbSerialInterfaces(const DeviceRoots& roots,
+                                                                 std::string_view driver);
+
+// Why an open by description failed when the tree could not be read.
+std::string UnreadableTreeReason(const std::string& failure);
 
 // The USB interface behind one tty, whatever driver is bound to it; empty
 // for a tty that is not a USB device's.
@@ -66,15 +74,17 @@ enum class SameDescription {
     FirstOnly,  // the first, free or not: a later one is never tried
 };
 
-// Every interface bound to ftdi_sio: the USB product string, or "<product>
-// A", "<product> B", ... for each interface of a multi-interface chip.
-std::vector<DescribedDevice> ListFtdiDevices(const DeviceRoots& roots);
+// Every interface bound to ftdi_sio, in the natural order of the tty names:
+// the USB product string, or "<product> A", "<product> B", ... for each
+// interface of a multi-interface chip; a failure as above.
+Listing<std::vector<DescribedDevice>> ListFtdiDevices(const DeviceRoots& roots);
 constexpr SameDescription kFtdiSameDescription = SameDescription::FirstFree;
 
 // Every interface bound to cp210x, by its USB product string: the bridges
 // that the USBXpress layer numbers 0, 1, ... The CP2102 link takes the first
-// bridge of the description it is given, as the USBXpress callers search.
-std::vector<DescribedDevice> ListCp2102Bridges(const DeviceRoots& roots);
+// bridge of the description it is given, as the USBXpress callers search;
+// a failure as above.
+Listing<std::vector<DescribedDevice>> ListCp2102Bridges(const DeviceRoots& roots);
 constexpr SameDescription kCp2102SameDescription = SameDescription::FirstOnly;
 
 // The index of the device that an open by this description takes first;

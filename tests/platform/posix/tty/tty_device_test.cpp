@@ -6,6 +6,7 @@
 #include "platform/open_failure.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sim_target_process.h"
+#include "tests/support/termios2_refusal.h"
 #include "tools/pty_pair.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,43 @@ TEST(TtyDeviceRelease, TheTerminalsSettingsAreAsTheyWereFound) {
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
+}
+
+TEST(TtyDeviceWithoutTermios2, StandardRatesAreSetAndTheRestRefusedWithTheReason) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    const std::string& slave = pty.SlavePath();
+    termios before{};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &before), 0);
+    const int status = RunInChild([&] {
+        if (!RefuseTermios2()) return kSkipped;
+        {
+            auto device = TtyDevice::OpenExclusive(slave);
+            if (!device) return 2;
+            LineSettings line;
+            line.baud = 115200;
+            line.parity = LineParity::Even;
+            if (!device->ApplyLineSettings(line)) return 3;
+            termios held{};
+            if (::tcgetattr(pty.Master(), &held) != 0 || ::cfgetospeed(&held) != B115200 ||
+                (held.c_lflag & ICANON) != 0)
+                return 4;
+            line.baud = 14400;  // no B14400
+            if (device->ApplyLineSettings(line) ||
+                DescribeOpenFailure() != slave +
+                                             ": this system sets only standard rates, and 14400 baud is "
+                                             "not one: choose another")
+                return 5;
+        }
+        termios after{};
+        if (::tcgetattr(pty.Master(), &after) != 0 || after.c_lflag != before.c_lflag ||
+            ::cfgetospeed(&after) != ::cfgetospeed(&before))
+            return 6;  // not left as found
+        return 0;
+    });
+    if (status == kSkipped) GTEST_SKIP() << "no seccomp filter here";
+    EXPECT_EQ(status, 0) << "2: not opened, 3: 115200 refused, 4: not set, 5: 14400 not refused so, 6: not "
+                            "restored";
 }
 
 }  // namespace

@@ -9,8 +9,8 @@ ScriptedTtyDriver& Script() {
     return script;
 }
 
-std::optional<std::uint32_t> ApplyTtyAttributes(int, const TtyFlags&, std::uint32_t baud) {
-    return Script().heldRate.value_or(baud);
+AppliedAttributes ApplyTtyAttributes(int, const TtyFlags&, std::uint32_t baud) {
+    return {AppliedAttributes::Outcome::Applied, Script().heldRate.value_or(baud)};
 }
 
 std::optional<std::size_t> TransmitQueueBytes(int) {
