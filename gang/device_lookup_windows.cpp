@@ -31,8 +31,11 @@ std::string DosDeviceTarget(const std::string& name) {
 
 }  // namespace
 
-std::vector<PortEntry> AttachedPorts(bool) {
-    // Whether a port is free only an open would tell: the states stay unknown.
+std::vector<PortEntry> AttachedPorts(bool, std::string* failure) {
+    // Whether a port is free only an open would tell: the states stay
+    // unknown. A registry that cannot be read lists no port, as the port
+    // finder shows it.
+    if (failure) failure->clear();
     return ListWindowsPorts();
 }
 
