@@ -87,7 +87,7 @@ check() {
 
 serial='"device":"\\\\Device\\\\Serial[0-9]+"'
 board() { printf 'report:^\\{"record":"board","round":1,"slot":"%s","options":"%s",%s.*%s' "$@"; }
-ends() { printf '"exit_status":%s,"signal":null,"message":"%s\\."' "$1" "$2"; }
+ends() { printf '"exitStatus":%s,"signal":null,"message":"%s\\."' "$1" "$2"; }
 
 # Called in a subshell, which becomes the gang's timeout: its process id is
 # the one a Ctrl-C is sent to.
