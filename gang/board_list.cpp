@@ -38,7 +38,9 @@ std::vector<Board> BoardsOfAllPorts(const std::vector<PortEntry>& ports, const s
                                     const std::string& usbIds) {
     std::vector<Board> boards;
     for (const PortEntry& entry : ports) {
-        if (entry.state != PortState::Free) continue;
+        // Windows cannot tell a free port without opening it (its state is
+        // Unknown): such a port is taken, and its fwsend refuses it if in use.
+        if (entry.state != PortState::Free && entry.state != PortState::Unknown) continue;
         if (!driver.empty() && entry.driver != driver) continue;
         if (!usbIds.empty() && UsbIdsOf(entry) != usbIds) continue;
         std::vector<std::string> options = OptionsOf(entry);
