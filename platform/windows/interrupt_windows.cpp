@@ -34,23 +34,9 @@ std::atomic<DWORD> runThreadId{0};
 // Longest a blocking serial call can hold the run up (the verdict wait).
 constexpr DWORD kLongestBlockingCallMs = 8000;
 
-class ThreadHandle {
-public:
-    explicit ThreadHandle(DWORD id) : handle_(OpenThread(THREAD_TERMINATE, FALSE, id)) {}
-    ~ThreadHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 void CancelRunThreadWait() {
-    const ThreadHandle run(runThreadId.load());
-    if (run.Get()) CancelSynchronousIo(run.Get());
+    const UniqueHandle run(OpenThread(THREAD_TERMINATE, FALSE, runThreadId.load()));
+    if (run.Valid()) CancelSynchronousIo(run.Get());
 }
 
 BOOL WINAPI NoteInterrupt(DWORD event) {
